@@ -1,0 +1,185 @@
+// xqptool: the page file library from the command line.
+//
+//   xqptool build SPOOLFILE [--doc NAME] [--orientation N] [--paper N]
+//   xqptool info FILE
+//   xqptool extract FILE --page N -o OUT.emf
+//
+// Errors go to standard error, with a non-zero exit status.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/emf/EnhMetaFile.h"
+#include "platform/system/CodePage.h"
+#include "platform/system/File.h"
+#include "platform/system/LastError.h"
+#include "platform/system/SystemMessage.h"
+#include "viewxqp/PageFileReader.h"
+#include "viewxqp/SpoolConversion.h"
+#include "viewxqp/viewxqp.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitFailure = 1;
+
+const char* const kUsage =
+    "usage:\n"
+    "  xqptool build SPOOLFILE [--doc NAME] [--orientation N] [--paper N]\n"
+    "  xqptool info FILE\n"
+    "  xqptool extract FILE --page N -o OUT.emf\n";
+
+// Positional arguments and --name value options, in any order.
+struct Arguments {
+  std::vector<std::string> positional;
+  std::map<std::string, std::string> options;
+};
+
+std::optional<Arguments> parseArguments(int argc, char** argv, int first) {
+  Arguments args;
+  for (int i = first; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.size() > 1 && arg[0] == '-') {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "xqptool: %s needs a value\n", arg.c_str());
+        return std::nullopt;
+      }
+      args.options[arg] = argv[++i];
+    } else {
+      args.positional.push_back(arg);
+    }
+  }
+  return args;
+}
+
+std::optional<int32_t> intOption(const Arguments& args, const std::string& name, int32_t fallback) {
+  const auto it = args.options.find(name);
+  if (it == args.options.end()) return fallback;
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(it->second.c_str(), &end, 0);
+  if (errno != 0 || end == it->second.c_str() || *end != '\0' || value < INT32_MIN || value > INT32_MAX) {
+    std::fprintf(stderr, "xqptool: %s wants an integer, not \"%s\"\n", name.c_str(), it->second.c_str());
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(value);
+}
+
+bool onlyOptions(const Arguments& args, std::initializer_list<const char*> allowed) {
+  for (const auto& [name, value] : args.options) {
+    bool known = false;
+    for (const char* a : allowed) known = known || name == a;
+    if (!known) {
+      std::fprintf(stderr, "xqptool: unknown option %s\n", name.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string lastErrorText() {
+  const uint32_t code = platform::GetLastError();
+  std::string text = platform::systemMessageText(code);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text.empty() ? "error " + std::to_string(code) : text;
+}
+
+int build(const Arguments& args) {
+  if (args.positional.size() != 1 || !onlyOptions(args, {"--doc", "--orientation", "--paper"})) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  const auto orientation = intOption(args, "--orientation", 1);
+  const auto paper = intOption(args, "--paper", 9);
+  if (!orientation || !paper) return kExitUsage;
+  const std::string& spool = args.positional[0];
+  const auto doc = args.options.find("--doc");
+  // Names on the command line are UTF-8; the library takes the ANSI code page.
+  const std::string docName = platform::utf8ToAnsi(doc != args.options.end() ? doc->second : spool);
+  if (BuildXQPFile(spool.c_str(), docName.c_str(), *orientation, *paper) != 1) {
+    std::fprintf(stderr, "xqptool: %s could not be converted\n", spool.c_str());
+    return kExitFailure;
+  }
+  std::printf("%s\n", viewxqp::pageFilePathFor(spool).c_str());
+  return 0;
+}
+
+int info(const Arguments& args) {
+  if (args.positional.size() != 1 || !onlyOptions(args, {})) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  const char* file = args.positional[0].c_str();
+  const int32_t pages = GetXQPFilePageNo(file);
+  const auto trailer = viewxqp::ReadTrailer(file);
+  if (pages == 0 && !trailer) {
+    std::fprintf(stderr, "xqptool: %s: %s\n", file, lastErrorText().c_str());
+    return kExitFailure;
+  }
+  const std::vector<viewxqp::PageLocation> index = viewxqp::ReadIndex(file);
+  std::printf("pages: %d\n", pages);
+  if (trailer) {
+    std::printf("document: %s\n", platform::ansiToUtf8(trailer->docNameText()).c_str());
+    std::printf("paper size: %d\n", trailer->paperSize);
+    std::printf("orientation: %d\n", trailer->orientation);
+  }
+  for (size_t i = 0; i < index.size(); ++i)
+    std::printf("page %zu: offset %u size %u\n", i + 1, index[i].offset, index[i].size);
+  if (pages > 0 && index.empty()) {
+    std::fprintf(stderr, "xqptool: %s: the page index is damaged\n", file);
+    return kExitFailure;
+  }
+  return 0;
+}
+
+int extract(const Arguments& args) {
+  if (args.positional.size() != 1 || !args.options.count("-o") || !onlyOptions(args, {"--page", "-o"})) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  const auto page = intOption(args, "--page", 1);
+  if (!page) return kExitUsage;
+  const char* file = args.positional[0].c_str();
+  HENHMETAFILE emf = GetXQPEMFHandle(file, *page);
+  if (emf == nullptr) {
+    std::fprintf(stderr, "xqptool: %s: page %d cannot be loaded: %s\n", file, *page, lastErrorText().c_str());
+    return kExitFailure;
+  }
+  std::vector<uint8_t> bytes(platform::GetEnhMetaFileBits(emf, 0, nullptr));
+  platform::GetEnhMetaFileBits(emf, static_cast<uint32_t>(bytes.size()), bytes.data());
+  platform::DeleteEnhMetaFile(emf);
+  const std::string& outPath = args.options.at("-o");
+  platform::File out = platform::File::open(outPath, platform::FileMode::CreateAlways);
+  if (!out || !out.write(bytes.data(), bytes.size()) || !out.close()) {
+    std::fprintf(stderr, "xqptool: %s: %s\n", outPath.c_str(), lastErrorText().c_str());
+    return kExitFailure;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  const std::string command = argv[1];
+  const auto args = parseArguments(argc, argv, 2);
+  if (!args) return kExitUsage;
+  if (command == "build") return build(*args);
+  if (command == "info") return info(*args);
+  if (command == "extract") return extract(*args);
+  if (command == "--help" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  std::fprintf(stderr, "xqptool: unknown command \"%s\"\n%s", command.c_str(), kUsage);
+  return kExitUsage;
+}
