@@ -1,5 +1,6 @@
 #include "platform/emf/EnhMetaFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>

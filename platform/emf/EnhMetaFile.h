@@ -15,6 +15,7 @@ namespace platform {
 
 // An immutable metafile: the header record checked, the bytes exactly the
 // header's nBytes long.
+// A new handle taking over `bytes` without a copy; null as below.
 HENHMETAFILE SetEnhMetaFileBits(std::vector<uint8_t>&& bytes);
 
 class EnhMetaFile {
@@ -39,8 +40,8 @@ class EnhMetaFile {
 // A new handle over a copy of `data`, or null (with the last error set) when
 // the bytes are not a valid metafile.
 HENHMETAFILE SetEnhMetaFileBits(uint32_t size, const uint8_t* data);
-// The same, taking over `bytes` without a copy.
-HENHMETAFILE SetEnhMetaFileBits(std::vector<uint8_t>&& bytes);
+// SetEnhMetaFileBits(std::vector<uint8_t>&&), declared above: the same,
+// taking over the bytes without a copy.
 
 // With a null `header`, the size of the header record (at most 108); else
 // copies min(size, that) bytes of it. 0 for an invalid handle.

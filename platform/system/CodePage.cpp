@@ -132,7 +132,9 @@ bool fromWide(uint32_t codePage, std::u16string_view text, std::string& result) 
     }
     return 2;
   };
-  return convertAll(name, "UTF-16LE", bytes.data(), bytes.size(), result, "?", stepOver);
+  // UTF-8 can carry U+FFFD for what it cannot take; other pages get '?'.
+  const std::string replacement = codePage == CP_UTF8 ? "\xEF\xBF\xBD" : "?";
+  return convertAll(name, "UTF-16LE", bytes.data(), bytes.size(), result, replacement, stepOver);
 }
 
 template <typename Unit, typename String>
@@ -143,7 +145,11 @@ int copyOut(const String& converted, Unit* dest, int destSize) {
   }
   const int needed = static_cast<int>(converted.size());
   if (destSize == 0) return needed;
-  if (dest == nullptr || destSize < needed) {
+  if (dest == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (destSize < needed) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }

@@ -119,7 +119,11 @@ bool File::write(const void* buffer, size_t size) {
     const ssize_t n = ::write(fd_, in + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      setLastErrorFromErrno(errno);
+      // Writing through a read-only open is a denied access on Windows.
+      if (errno == EBADF && fd_ >= 0)
+        SetLastError(ERROR_ACCESS_DENIED);
+      else
+        setLastErrorFromErrno(errno);
       return false;
     }
     if (n == 0) {

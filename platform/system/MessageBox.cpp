@@ -22,7 +22,10 @@ MessagePresenter& currentPresenter() {
 
 int defaultAnswer(uint32_t type) {
   switch (type & 0x0F) {
+    case 2: return 3;  // abort, retry, ignore: abort
+    case 3:            // yes, no, cancel
     case MB_YESNO: return IDYES;
+    case 5: return 4;  // retry, cancel: retry
     default: return IDOK;
   }
 }
