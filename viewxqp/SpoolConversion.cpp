@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -34,7 +35,9 @@ uint32_t getU32(const uint8_t* p) {
 // read.
 class SequentialReader {
  public:
-  SequentialReader(File& file, int64_t start) : file_(file), bufferStart_(start), buffer_(kBufferSize) {}
+  // The buffer is left uninitialised: only bytes read into it are used.
+  SequentialReader(File& file, int64_t start)
+      : file_(file), bufferStart_(start), buffer_(new uint8_t[kBufferSize]) {}
 
   int64_t position() const { return bufferStart_ + static_cast<int64_t>(cursor_); }
   bool failed() const { return failed_; }
@@ -45,7 +48,7 @@ class SequentialReader {
     while (size > 0) {
       if (cursor_ == filled_ && !refill()) return false;
       const size_t take = std::min(size, filled_ - cursor_);
-      std::memcpy(dst, buffer_.data() + cursor_, take);
+      std::memcpy(dst, buffer_.get() + cursor_, take);
       cursor_ += take;
       dst += take;
       size -= take;
@@ -70,7 +73,7 @@ class SequentialReader {
     while (size > 0) {
       if (cursor_ == filled_ && !refill()) return false;
       const size_t take = static_cast<size_t>(std::min<uint64_t>(size, filled_ - cursor_));
-      if (!out.write(buffer_.data() + cursor_, take)) {
+      if (!out.write(buffer_.get() + cursor_, take)) {
         outputFailed_ = true;
         return false;
       }
@@ -85,7 +88,7 @@ class SequentialReader {
   bool refill() {
     bufferStart_ += static_cast<int64_t>(filled_);
     cursor_ = filled_ = 0;
-    const int64_t n = file_.read(buffer_.data(), buffer_.size());
+    const int64_t n = file_.read(buffer_.get(), kBufferSize);
     if (n < 0) failed_ = true;
     filled_ = n > 0 ? static_cast<size_t>(n) : 0;
     return filled_ > 0;
@@ -93,7 +96,7 @@ class SequentialReader {
 
   File& file_;
   int64_t bufferStart_;
-  std::vector<uint8_t> buffer_;
+  std::unique_ptr<uint8_t[]> buffer_;
   size_t cursor_ = 0;
   size_t filled_ = 0;
   bool failed_ = false;
