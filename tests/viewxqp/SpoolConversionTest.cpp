@@ -81,6 +81,27 @@ TEST_F(SpoolConversionTest, WritesExactlyThePageFileOfThePages) {
   EXPECT_TRUE(platform::File::open(spoolPath(), platform::FileMode::OpenForWrite).isOpen());
 }
 
+// Pages larger than what the conversion reads ahead, and larger than one of
+// its blocks, at offsets that fall anywhere within a memory page.
+TEST_F(SpoolConversionTest, LargePagesArriveWhole) {
+  // The conversion does not look inside pages; a pattern shows any byte
+  // out of place.
+  const auto patterned = [](size_t size, unsigned seed) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((i * 131 + seed) % 251);
+    return bytes;
+  };
+  const std::vector<std::vector<uint8_t>> pages = {patterned(70 * 1024 + 3, 1), patterned(1536 * 1024 + 4, 2),
+                                                   patterned(3 * 1024 * 1024 + 9, 3), patterned(4096, 4)};
+  SpoolWriter spool;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    spool.record(fbtest::kSpoolEngineFontData, bytesOfSize(4 * i + 12, static_cast<uint8_t>(i)));
+    spool.page(pages[i]).pageExt();
+  }
+  ASSERT_EQ(convert(spool, "Large", 1, 8), 1);
+  EXPECT_EQ(fbtest::readFile(outputPath()), fbtest::pageFileBytes({pages, "Large", 8, 1}));
+}
+
 TEST_F(SpoolConversionTest, RecordsOfOtherTypesChangeNothing) {
   SpoolWriter plain;
   plain.page(page1_).page(page2_);
