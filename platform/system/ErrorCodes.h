@@ -36,10 +36,16 @@ inline constexpr uint32_t ERROR_BUSY = 170;
 inline constexpr uint32_t ERROR_ALREADY_EXISTS = 183;
 inline constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr uint32_t ERROR_FILE_TOO_LARGE = 223;
+inline constexpr uint32_t ERROR_MORE_DATA = 234;
+inline constexpr uint32_t ERROR_NO_MORE_ITEMS = 259;
 inline constexpr uint32_t ERROR_DIRECTORY = 267;
 inline constexpr uint32_t ERROR_MR_MID_NOT_FOUND = 317;
-inline constexpr uint32_t ERROR_IO_DEVICE = 1117;
+// The registry store exists but cannot be parsed, so it is not rewritten.
+inline constexpr uint32_t ERROR_BADDB = 1009;
+// The key a handle refers to has been deleted since it was opened.
+inline constexpr uint32_t ERROR_KEY_DELETED = 1018;
 inline constexpr uint32_t ERROR_NO_UNICODE_TRANSLATION = 1113;
+inline constexpr uint32_t ERROR_IO_DEVICE = 1117;
 inline constexpr uint32_t ERROR_CANCELLED = 1223;
 inline constexpr uint32_t ERROR_TIMEOUT = 1460;
 inline constexpr uint32_t ERROR_UNKNOWN_PRINTER_DRIVER = 1797;
