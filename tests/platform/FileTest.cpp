@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/system/LastError.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -28,17 +29,7 @@ const char* modeName(FileMode mode) {
   return "?";
 }
 
-// Runs `body` in a forked child and returns its exit status (or -1 when it
-// did not exit normally). The child leaves with _exit, running nothing of
-// the parent's clean-up.
-int inChild(const std::function<int()>& body) {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body());
-  if (pid < 0) return -1;
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using fbtest::inChild;
 
 class FileTest : public ::testing::Test {
  protected:

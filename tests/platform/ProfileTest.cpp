@@ -20,6 +20,7 @@
 #include "platform/profile/ProfileText.h"
 #include "platform/system/CodePage.h"
 #include "platform/system/LastError.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -246,23 +247,8 @@ TEST(ProfileTextTest, NamesThatWouldNotReadBackAreNotWritable) {
 
 // --- Files ----------------------------------------------------------------
 
-// Runs `body` in a forked child and returns its exit status, or -1 when it
-// did not exit normally.
-int inChild(const std::function<int()>& body) {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body());
-  if (pid < 0) return -1;
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Permissions do not stop root: a child that must meet them becomes an
-// ordinary user first. Returns false when that fails.
-bool becomeOrdinaryUser() {
-  if (::geteuid() != 0) return true;
-  return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
-}
+using fbtest::becomeOrdinaryUser;
+using fbtest::inChild;
 
 class ProfileFileTest : public ::testing::Test {
  protected:

@@ -23,6 +23,7 @@
 #include "platform/registry/RegistryStore.h"
 #include "platform/system/CodePage.h"
 #include "platform/system/LastError.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -146,21 +147,8 @@ TEST(RegistryStoreTest, KeyPathsSplitAtBackslashes) {
 
 // --- The calls --------------------------------------------------------------
 
-int inChild(const std::function<int()>& body) {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body());
-  if (pid < 0) return -1;
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Permissions do not stop root: a child that must meet them becomes an
-// ordinary user first.
-bool becomeOrdinaryUser() {
-  if (::geteuid() != 0) return true;
-  return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
-}
+using fbtest::becomeOrdinaryUser;
+using fbtest::inChild;
 
 LSTATUS setString(HKEY key, const char* name, const std::string& bytes) {
   // As callers pass a C string: its length and the terminating zero.
