@@ -79,7 +79,8 @@ STATE
 
   local env=(CUPS_SERVER="$dir/cups.sock" CUPS_SERVERROOT="$dir/etc" CUPS_STATEDIR="$dir/state" HOME="$dir/home")
   local tries=0
-  until env "${env[@]}" lpstat -r >/dev/null 2>&1; do
+  # lpstat -r succeeds either way; only its words tell whether cupsd listens.
+  until [[ "$(env "${env[@]}" lpstat -r 2>/dev/null)" == "scheduler is running"* ]]; do
     tries=$((tries + 1))
     if ! kill -0 "$pid" 2>/dev/null || [ "$tries" -gt 100 ]; then
       echo "cups-sandbox: cupsd did not start; its log:" >&2
@@ -90,7 +91,8 @@ STATE
     sleep 0.1
   done
   # lpadmin warns that printer drivers are deprecated; only its status counts.
-  env "${env[@]}" lpadmin -p FB_Test_PDF -v "pdffolder:$dir/output" -P "$here/cups/pdffolder.ppd" -E 2>"$dir/log/lpadmin.err" || { cat "$dir/log/lpadmin.err" >&2; stop "$state"; return 1; }
+  env "${env[@]}" lpadmin -p FB_Test_PDF -v "pdffolder:$dir/output" -P "$here/cups/pdffolder.ppd" -E \
+    2>"$dir/log/lpadmin.err" || { cat "$dir/log/lpadmin.err" >&2; stop "$state"; return 1; }
   env "${env[@]}" lpadmin -d FB_Test_PDF
   echo "cups-sandbox: cupsd $pid on $dir/cups.sock"
 }
