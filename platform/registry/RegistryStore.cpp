@@ -221,15 +221,9 @@ std::string formatStore(const Key& top) {
   return out;
 }
 
-std::string storePath() {
-  const std::string root = machineRoot();
-  return root.empty() ? root : root + "/registry.ini";
-}
+std::string storePath() { return pathInMachineRoot("registry.ini"); }
 
-std::string lockPath() {
-  const std::string root = machineRoot();
-  return root.empty() ? root : root + "/registry.lock";
-}
+std::string lockPath() { return pathInMachineRoot("registry.lock"); }
 
 Key loadForLookup() {
   const LastErrorKeeper keep;

@@ -52,15 +52,14 @@ std::string machineRoot() {
   return (base == "/" ? std::string() : base) + "/.local/share/" + kFolderName;
 }
 
-std::string windowsFolder() {
+std::string pathInMachineRoot(const std::string& name) {
   const std::string root = machineRoot();
-  return root.empty() ? root : root + "/Windows";
+  return root.empty() ? root : root + "/" + name;
 }
 
-std::string spoolFolder() {
-  const std::string root = machineRoot();
-  return root.empty() ? root : root + "/Spool";
-}
+std::string windowsFolder() { return pathInMachineRoot("Windows"); }
+
+std::string spoolFolder() { return pathInMachineRoot("Spool"); }
 
 bool createFolderPath(const std::string& path, unsigned mode) {
   if (path.empty()) {

@@ -15,6 +15,8 @@
 namespace platform {
 
 std::string machineRoot();
+// `name` inside the machine root, or empty when there is no root.
+std::string pathInMachineRoot(const std::string& name);
 std::string windowsFolder();  // machineRoot() + "/Windows"
 std::string spoolFolder();    // machineRoot() + "/Spool"
 

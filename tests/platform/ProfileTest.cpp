@@ -272,18 +272,6 @@ class ProfileFileTest : public ::testing::Test {
     const auto bytes = fbtest::readFile(path);
     return std::string(bytes.begin(), bytes.end());
   }
-  // The names in a folder, so that left-over temporary files show.
-  static std::set<std::string> namesIn(const std::string& folder) {
-    std::set<std::string> names;
-    if (DIR* d = ::opendir(folder.c_str())) {
-      while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..") names.insert(name);
-      }
-      ::closedir(d);
-    }
-    return names;
-  }
 
   fbtest::TempDir dir_;
   std::optional<std::string> savedRoot_;
@@ -311,7 +299,7 @@ TEST_F(ProfileFileTest, WritingCreatesACrlfFileAndLeavesNoTemporaryFile) {
   ASSERT_TRUE(writeProfileBool(path, "Options", "Duplex", true));
   ASSERT_TRUE(writeProfileBool(path, "Options", "Color", false));
   EXPECT_EQ(contentOf(path), "[Printer]\r\nName=Folisto\r\nCopies=-2\r\n[Options]\r\nDuplex=1\r\nColor=0\r\n");
-  EXPECT_EQ(namesIn(dir_.path().string()), std::set<std::string>{"new.ini"});
+  EXPECT_EQ(fbtest::namesIn(dir_.path().string()), std::set<std::string>{"new.ini"});
   EXPECT_EQ(readProfileInt(path, "printer", "copies", 0), -2);
   EXPECT_TRUE(readProfileBool(path, "Options", "Duplex", false));
   EXPECT_FALSE(readProfileBool(path, "Options", "Color", true));
@@ -419,7 +407,7 @@ TEST_F(ProfileFileTest, AFailedWriteKeepsTheOldFile) {
   });
   EXPECT_EQ(status, static_cast<int>(ERROR_FILE_TOO_LARGE));
   EXPECT_EQ(contentOf(path), original);
-  EXPECT_EQ(namesIn(dir_.path().string()), std::set<std::string>{"big.ini"});
+  EXPECT_EQ(fbtest::namesIn(dir_.path().string()), std::set<std::string>{"big.ini"});
 }
 
 TEST_F(ProfileFileTest, AReadOnlyFolderFailsWithoutTouchingTheFile) {
@@ -437,7 +425,7 @@ TEST_F(ProfileFileTest, AReadOnlyFolderFailsWithoutTouchingTheFile) {
   ASSERT_EQ(::chmod(dir_.path().c_str(), 0700), 0);
   EXPECT_EQ(status, static_cast<int>(ERROR_ACCESS_DENIED));
   EXPECT_EQ(contentOf(path), "[S]\nk=1\n");
-  EXPECT_EQ(namesIn(dir_.path().string()), std::set<std::string>{"ro.ini"});
+  EXPECT_EQ(fbtest::namesIn(dir_.path().string()), std::set<std::string>{"ro.ini"});
 }
 
 // A file that exists but cannot be read must not be replaced by one that
@@ -487,7 +475,7 @@ TEST_F(ProfileFileTest, ConcurrentWritersLoseNoKeys) {
       EXPECT_EQ(readProfileInt(path, k % 2 ? "Odd" : "Even", key, -1), w * 100 + k) << key;
     }
   }
-  EXPECT_EQ(namesIn(dir_.path().string()), std::set<std::string>{"shared.ini"});
+  EXPECT_EQ(fbtest::namesIn(dir_.path().string()), std::set<std::string>{"shared.ini"});
 }
 
 }  // namespace

@@ -236,17 +236,7 @@ class RegistryTest : public ::testing::Test {
     ASSERT_EQ(::mkdir(root_.c_str(), 0755), 0);
     fbtest::writeFile(storeFile(), std::vector<uint8_t>(text.begin(), text.end()));
   }
-  std::set<std::string> namesInRoot() const {
-    std::set<std::string> names;
-    if (DIR* d = ::opendir(root_.c_str())) {
-      while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..") names.insert(name);
-      }
-      ::closedir(d);
-    }
-    return names;
-  }
+  std::set<std::string> namesInRoot() const { return fbtest::namesIn(root_); }
 
   fbtest::TempDir dir_;
   std::string root_;

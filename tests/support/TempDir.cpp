@@ -75,4 +75,12 @@ std::vector<fs::path> corpusFiles(const std::string& sub) {
   return files;
 }
 
+std::set<std::string> namesIn(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
 }  // namespace fbtest

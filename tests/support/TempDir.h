@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ class TempDir {
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::string& path);
 bool fileExists(const std::string& path);
+// The names of the entries of a folder, so that left-over files show; empty
+// when it cannot be read.
+std::set<std::string> namesIn(const std::string& folder);
 
 // The corpus of real-world files beside the checkout, or an empty path when
 // it is absent (FB_CORPUS_DIR in the environment overrides the built-in one).
