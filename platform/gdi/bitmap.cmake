@@ -1,0 +1,3 @@
+# Sources of this part of the platform layer.
+target_sources(platform PRIVATE
+)
