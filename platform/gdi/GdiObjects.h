@@ -50,9 +50,10 @@ struct RegionObject {
 };
 
 // A bitmap: its pixels, and the depth it was made with (what GetDIBits and
-// GetObject report).
+// GetObject report). The pixels are shared with the surface of the memory
+// context the bitmap is selected into, so drawing there changes them.
 struct BitmapObject {
-  QImage image;           // Format_RGB32 for colour bitmaps, Format_Mono for 1-bit ones
+  std::shared_ptr<QImage> image;  // Format_RGB32 (monochrome bitmaps keep only black and white)
   int bitsPerPixel = 32;
 };
 
