@@ -1,0 +1,2 @@
+target_sources(viewxqp_core PRIVATE
+)
