@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/system/CodePage.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/SystemMessage.h"
 
@@ -14,6 +15,11 @@ void ShowSystemError(uint32_t code, const char* caption) {
     std::snprintf(text, sizeof text, "Error %u.", code);
   }
   platform::MessageBoxA(nullptr, text, caption, platform::MB_OK);
+}
+
+void ShowNotice(const char* utf8Text, const char* caption) {
+  const std::string text = platform::utf8ToAnsi(utf8Text);
+  platform::MessageBoxA(nullptr, text.c_str(), caption, platform::MB_OK);
 }
 
 }  // namespace viewxqp

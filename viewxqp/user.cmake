@@ -1,2 +1,4 @@
 target_sources(viewxqp_core PRIVATE
+  DesktopUser.cpp
+  UserExports.cpp
 )

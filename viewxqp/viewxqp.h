@@ -11,6 +11,7 @@
 #include <stdint.h>
 
 #include "platform/emf/EmfTypes.h"
+#include "platform/gdi/GdiTypes.h"
 
 #if defined(VIEWXQP_BUILDING)
 #define VIEWXQP_API __attribute__((visibility("default")))
@@ -48,6 +49,44 @@ VIEWXQP_API int32_t GetOrientation(const char* fileName);
 // 1 when the page file has been written completely, 0 otherwise.
 VIEWXQP_API int32_t BuildXQPFile(const char* spoolFileName, const char* docName, int32_t orientation,
                                  int32_t paperSize);
+
+// Drawing and geometry. Rectangles and positions are logical units of the
+// caller's device context; page sizes are pixels of the recording device.
+
+// Plays the whole page into the rectangle. 1 in every case.
+VIEWXQP_API int32_t ViewXQP(HDC hdc, const char* fileName, int32_t pageNo, int32_t left, int32_t top,
+                            int32_t right, int32_t bottom, int32_t reserved1, int32_t reserved2, int32_t reserved3,
+                            int32_t reserved4);
+
+// Plays the page into the rectangle, leaving out bitmap records when
+// drawImages is 0. 0 when the page cannot be loaded.
+VIEWXQP_API int32_t NewViewXQP(HDC hdc, const char* fileName, int32_t pageNo, int32_t left, int32_t top,
+                               int32_t right, int32_t bottom, int32_t drawImages);
+
+// Plays the page at one logical unit per recording pixel with its top-left
+// corner at (x, y). 0 when the page cannot be loaded.
+VIEWXQP_API int32_t ViewFullXQPImage(HDC hdc, const char* fileName, int32_t pageNo, int32_t x, int32_t y);
+
+// 1 when the page fits the printable area at its recorded scale; the
+// context is then mapped from recording pixels to device pixels. 0 (with
+// extents (1, 1)) when it does not fit.
+VIEWXQP_API int32_t GetISFullPrint(HDC hdc, const char* fileName, int32_t pageNo);
+
+// Page 1's recording resolution (dots per inch, truncated), width and
+// height; 0 when page 1 cannot be loaded.
+VIEWXQP_API int32_t GetXQPPixels(const char* fileName);
+VIEWXQP_API int32_t GetXQPImageWidth(const char* fileName);
+VIEWXQP_API int32_t GetXQPImageHeight(const char* fileName);
+
+// Conversions. Output names are built from outFileName: base_N.ext per page
+// for bitmaps, base_N.emf per page for metafiles, base.txt for the text.
+
+// 1 when every page was converted, 0 after a failure (with a notice).
+VIEWXQP_API int32_t ConvertXQPToBMP(const char* fileName, const char* outFileName, int32_t reserved);
+// 1 in every case; pages that cannot be loaded get no file.
+VIEWXQP_API int32_t ConvertXQPToEMF(const char* fileName, const char* outFileName);
+// 1 when the text file was written, 0 after a failure.
+VIEWXQP_API int32_t ConvertXQPToTxt(const char* fileName, const char* outFileName);
 
 #ifdef __cplusplus
 }

@@ -57,6 +57,9 @@ struct DcState {
   bool pathOpen = false;
   bool pathValid = false;
   QPainterPath path;  // device space
+  // The next segment added to the path starts a figure at the current
+  // position (after BeginPath, MoveToEx and CloseFigure).
+  bool pathNeedsMove = true;
 };
 
 class DeviceContext {
@@ -72,6 +75,12 @@ class DeviceContext {
   // a bitmap replaces the surface.
   void setSurface(std::shared_ptr<Surface> surface) { surface_ = std::move(surface); }
   bool isMemoryDc() const { return memoryDc_; }
+  // What GetDeviceCaps reports and the metric mapping modes use: the
+  // surface's description, or for memory contexts the reference device's.
+  const DeviceDescription& description() const { return description_; }
+  void setDescription(const DeviceDescription& description) { description_ = description; }
+  // GetDC(NULL) contexts, which only ReleaseDC frees.
+  bool isScreenDc = false;
 
   // Logical to device: the page transform (window to viewport) after the
   // world transform in GM_ADVANCED.
@@ -88,6 +97,7 @@ class DeviceContext {
  private:
   std::shared_ptr<Surface> surface_;
   bool memoryDc_ = false;
+  DeviceDescription description_;
 };
 
 // The context behind a live handle, or null.

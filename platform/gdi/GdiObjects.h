@@ -66,6 +66,16 @@ HGDIOBJ addObject(GdiObject object);
 std::shared_ptr<GdiObject> objectFromHandle(HGDIOBJ handle);
 bool removeObject(HGDIOBJ handle);
 bool isStockObject(HGDIOBJ handle);
+// Puts a new value behind a live handle (palettes change in place); contexts
+// that selected the old value keep it. false for dead and stock handles.
+bool replaceObject(HGDIOBJ handle, GdiObject object);
+// The 1 x 1 monochrome bitmap a new memory context starts with (a stock
+// object: never deleted).
+HBITMAP defaultBitmap();
+// The stock object of a GetStockObject index, or null.
+HGDIOBJ stockObject(int index);
+// Whether `handle` is a device context's handle (they share GetObjectType).
+bool isDcHandle(const void* handle);
 
 template <typename T>
 std::shared_ptr<const T> objectAs(HGDIOBJ handle) {

@@ -3,6 +3,9 @@
 //   xqptool build SPOOLFILE [--doc NAME] [--orientation N] [--paper N]
 //   xqptool info FILE
 //   xqptool extract FILE --page N -o OUT.emf
+//   xqptool render INPUT [--page N] [--size WxH | --dpi D] [--no-images] [--smooth] -o OUT.png
+//   xqptool render --batch LISTFILE      (lines: INPUT TAB PAGE TAB OUT.png TAB W TAB H)
+//   xqptool export FILE --format bmp|emf|txt -o OUT
 //
 // Errors go to standard error, with a non-zero exit status.
 
@@ -23,72 +26,21 @@
 #include "viewxqp/PageFileReader.h"
 #include "viewxqp/SpoolConversion.h"
 #include "viewxqp/viewxqp.h"
+#include "tools/xqptool/Arguments.h"
+#include "tools/xqptool/RenderCommands.h"
 
 namespace {
 
-constexpr int kExitUsage = 2;
-constexpr int kExitFailure = 1;
+using namespace tools;
 
 const char* const kUsage =
     "usage:\n"
     "  xqptool build SPOOLFILE [--doc NAME] [--orientation N] [--paper N]\n"
     "  xqptool info FILE\n"
-    "  xqptool extract FILE --page N -o OUT.emf\n";
-
-// Positional arguments and --name value options, in any order.
-struct Arguments {
-  std::vector<std::string> positional;
-  std::map<std::string, std::string> options;
-};
-
-std::optional<Arguments> parseArguments(int argc, char** argv, int first) {
-  Arguments args;
-  for (int i = first; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.size() > 1 && arg[0] == '-') {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "xqptool: %s needs a value\n", arg.c_str());
-        return std::nullopt;
-      }
-      args.options[arg] = argv[++i];
-    } else {
-      args.positional.push_back(arg);
-    }
-  }
-  return args;
-}
-
-std::optional<int32_t> intOption(const Arguments& args, const std::string& name, int32_t fallback) {
-  const auto it = args.options.find(name);
-  if (it == args.options.end()) return fallback;
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(it->second.c_str(), &end, 0);
-  if (errno != 0 || end == it->second.c_str() || *end != '\0' || value < INT32_MIN || value > INT32_MAX) {
-    std::fprintf(stderr, "xqptool: %s wants an integer, not \"%s\"\n", name.c_str(), it->second.c_str());
-    return std::nullopt;
-  }
-  return static_cast<int32_t>(value);
-}
-
-bool onlyOptions(const Arguments& args, std::initializer_list<const char*> allowed) {
-  for (const auto& [name, value] : args.options) {
-    bool known = false;
-    for (const char* a : allowed) known = known || name == a;
-    if (!known) {
-      std::fprintf(stderr, "xqptool: unknown option %s\n", name.c_str());
-      return false;
-    }
-  }
-  return true;
-}
-
-std::string lastErrorText() {
-  const uint32_t code = platform::GetLastError();
-  std::string text = platform::systemMessageText(code);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text.empty() ? "error " + std::to_string(code) : text;
-}
+    "  xqptool extract FILE --page N -o OUT.emf\n"
+    "  xqptool render INPUT [--page N] [--size WxH | --dpi D] [--no-images] [--smooth] -o OUT.png\n"
+    "  xqptool render --batch LISTFILE\n"
+    "  xqptool export FILE --format bmp|emf|txt -o OUT\n";
 
 int build(const Arguments& args) {
   if (args.positional.size() != 1 || !onlyOptions(args, {"--doc", "--orientation", "--paper"})) {
@@ -176,6 +128,8 @@ int main(int argc, char** argv) {
   if (command == "build") return build(*args);
   if (command == "info") return info(*args);
   if (command == "extract") return extract(*args);
+  if (command == "render") return tools::render(*args, kUsage);
+  if (command == "export") return tools::exportFile(*args, kUsage);
   if (command == "--help" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;
