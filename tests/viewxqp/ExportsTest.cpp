@@ -19,6 +19,8 @@ namespace {
 
 const std::set<std::string> kExports = {
     "GetXQPFilePageNo", "GetXQPEMFHandle", "GetXQPDocName", "GetPaperSize", "GetOrientation", "BuildXQPFile",
+    "ViewXQP", "NewViewXQP", "ViewFullXQPImage", "GetISFullPrint", "GetXQPPixels", "GetXQPImageWidth",
+    "GetXQPImageHeight", "ConvertXQPToBMP", "ConvertXQPToEMF", "ConvertXQPToTxt",
 };
 
 // The defined global symbols of the library's dynamic symbol table.
