@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/system/LastError.h"
+#include "platform/system/MachineRoot.h"
 #include "platform/system/MessageBox.h"
 #include "platform/system/SystemMessage.h"
 
@@ -20,11 +21,13 @@ struct InfoBuffer {
   std::vector<uint64_t> words;
 };
 
-// The system's text for the last error, fetched as the spooler's callers do
-// and dropped: the installer shows no system text.
+// The system's text for the last error, fetched and dropped: the installer
+// shows no system text. The error itself stays for the caller to read.
 void fetchErrorText(size_t size) {
+  const uint32_t code = GetLastError();
   std::vector<char> text(size, '\0');
-  FormatSystemMessage(GetLastError(), text.data(), text.size());
+  FormatSystemMessage(code, text.data(), text.size());
+  SetLastError(code);
 }
 
 bool openForAllAccess(const char* name, HANDLE* printer) {
@@ -96,8 +99,7 @@ void setQueuedAttribute(const char* printerName) {
 }
 
 bool addNewPrinterDriver() {
-  // The old driver would be deleted first; this spooler keeps one driver
-  // per name and AddPrinterDriverA replaces it, which is all that was for.
+  DeletePrinterDriverA(nullptr, kEnvironment, kDriverName);
   HANDLE standard = nullptr;
   if (openForAllAccess(kStandardPrinter, &standard)) {
     DeletePrinter(standard);
@@ -131,14 +133,23 @@ bool addNewPrinterDriver() {
 
 void installPrintProcessor() {
   // CUPS has no print processors: its filters, chosen by the PPD, take their
-  // place. There is nothing to register, and a refusal was never reported.
+  // place, so there is nothing to register (and nothing to report).
 }
 
 void addLocalPort() {
-  // The port is the CUPS backend "kavero", installed with the server (a
-  // backend is a program in the server's own folder, not a spooler
-  // setting), so there is nothing to add. An existing port was never
-  // reported either.
+  // The port is the CUPS backend "kavero", installed with the server; what
+  // the spooler keeps is the port's name and the device URI it stands for:
+  // the backend and the folder it leaves the jobs in. A refusal is not
+  // reported; its error stays the thread's last error.
+  SetLastError(ERROR_SUCCESS);
+  const std::string uri = kaveroDeviceUri();
+  const bool added = !uri.empty() && AddSpoolerPort(kPortName, uri.c_str());
+  SetLastError(added ? ERROR_SUCCESS : (GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_PATH_NOT_FOUND));
+}
+
+std::string kaveroDeviceUri() {
+  const std::string folder = spoolFolder();
+  return folder.empty() ? std::string() : "kavero:" + folder;
 }
 
 bool deleteAllPrinters() {

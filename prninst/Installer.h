@@ -18,7 +18,6 @@ inline constexpr const char* kDatatype = "NT EMF 1.008";
 inline constexpr const char* kLibraryName = "Prninst";  // caption of its one message box
 
 inline constexpr uint32_t PRINTER_ALL_ACCESS = 0xF000C;
-inline constexpr uint32_t PRINTER_ATTRIBUTE_QUEUED = 0x1;
 
 // The spooler's open options (PRINTER_DEFAULTS): data type, device mode and
 // the access wanted.
@@ -48,5 +47,10 @@ bool deleteAllPrinters();
 
 // The spooler's driver folder for the installer's environment, or "".
 std::string driverFolder();
+
+// The device URI behind "Kavero Port": the backend "kavero" and the spool
+// folder of the machine root, where it leaves each job's document. "" when
+// there is no machine root.
+std::string kaveroDeviceUri();
 
 }  // namespace prninst

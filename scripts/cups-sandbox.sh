@@ -25,6 +25,10 @@ start() {
   done
   mkdir -p "$dir/lib/backend"
   install -m 0700 "$here/cups/pdffolder" "$dir/lib/backend/pdffolder"
+  # The virtual printer's port "Kavero Port" is the installer's backend; its
+  # driver needs nothing here (the spooler uploads the PPD with each printer).
+  local kavero="$here/../prninst/cups/kavero"
+  if [ -f "$kavero" ]; then install -m 0700 "$kavero" "$dir/lib/backend/kavero"; fi
 
   cat > "$dir/cupsd.conf" <<CONF
 Listen $dir/cups.sock

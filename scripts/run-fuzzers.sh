@@ -19,7 +19,7 @@ usage() {
 build=$(cd "$1" && pwd)
 seconds=$2
 
-targets=(fuzz_pagefile_reader fuzz_spool_conversion)
+targets=(fuzz_pagefile_reader fuzz_spool_conversion fuzz_emf_player)
 # Large enough for the corpus metafiles wrapped as page files, small enough
 # to keep each run quick; fuzz_seeds leaves out seeds above it.
 max_len=262144

@@ -7,8 +7,10 @@
 
 #include "viewxqp/DesktopUser.h"
 #include "viewxqp/ExportGuard.h"
+#include "viewxqp/viewxqp.h"
 
-extern "C" __attribute__((visibility("default"))) const char* GetCurrentUserName();
+// Until the chief header lists it.
+extern "C" VIEWXQP_API const char* GetCurrentUserName(void);
 
 namespace {
 

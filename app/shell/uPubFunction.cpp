@@ -162,11 +162,12 @@ std::vector<std::string> installedPrinterNames() {
   std::vector<std::string> names;
   const uint32_t flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
   uint32_t needed = 0, returned = 0;
-  EnumPrintersA(flags, nullptr, 2, nullptr, 0, &needed, &returned);
+  // Level 4: the names only, which is all the walk needs from the list.
+  EnumPrintersA(flags, nullptr, 4, nullptr, 0, &needed, &returned);
   if (needed == 0) return names;
   InfoBuffer buffer(needed);
-  if (!EnumPrintersA(flags, nullptr, 2, buffer.bytes(), needed, &needed, &returned)) return names;
-  const auto* infos = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.bytes());
+  if (!EnumPrintersA(flags, nullptr, 4, buffer.bytes(), needed, &needed, &returned)) return names;
+  const auto* infos = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.bytes());
   for (uint32_t i = 0; i < returned; ++i)
     if (infos[i].pPrinterName != nullptr) names.emplace_back(infos[i].pPrinterName);
   return names;

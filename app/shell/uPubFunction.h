@@ -72,15 +72,15 @@ void ShowErrorCode(uint32_t code, const std::string& tag);
 // Creates a device context for the printer and starts a document on it.
 // True with both handed back; otherwise the box "Can't connect the
 // printer!" (caption "Error"), false, and nothing left open.
-bool OpenPrinterDoc(const std::string& printer, const std::string& document, platform::HDC& dc,
+bool OpenPrinterDoc(const std::string& printer, const std::string& document, HDC& dc,
                     int32_t& jobId);
 // Ends the document (aborts it when that fails) and deletes the context.
-bool ClosePrinterDoc(platform::HDC dc);
+bool ClosePrinterDoc(HDC dc);
 // Start or end a page. On failure: ShowErrorCode with the last error and
 // "StartPage_Error" / "EndPage_Error", the document ended (or aborted),
 // false; the caller still closes the context.
-bool StartPrinterPage(platform::HDC dc);
-bool EndPrinterPage(platform::HDC dc);
+bool StartPrinterPage(HDC dc);
+bool EndPrinterPage(HDC dc);
 
 // The spooler's "DefaultSpoolDirectory", or "".
 std::string GetDefaultSpoolDirectory();

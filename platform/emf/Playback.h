@@ -86,6 +86,10 @@ class Playback {
   // Puts logicalToDevice() into the context: as a page transform in
   // GM_COMPATIBLE when it has no rotation, else as a world transform.
   void applyTransform();
+  // As applyTransform, for one record: `compatible` asks for GM_COMPATIBLE
+  // (upright text under flipped axes) where the transform allows it.
+  void applyRepresentation(bool compatible);
+  bool worldIsIdentity() const;
   void resetAttributes();
 
   // ObjectRecords.cpp: the handle table.
@@ -130,6 +134,12 @@ class Playback {
   // from its pixels to the destination's device pixels.
   SIZE devicePixels_{0, 0}, deviceMm_{0, 0};
   QTransform base_;
+
+  // What the context was last given, so that unchanged transforms are not
+  // set again; invalid after RestoreDC.
+  bool representationValid_ = false;
+  bool representationCompatible_ = false;
+  QTransform representation_;
 
   MetaMapping mapping_;
   std::vector<MetaMapping> savedMappings_;

@@ -1,6 +1,9 @@
 // The state calls of a device context: save and restore, mapping, and the
 // attribute setters.
 
+#include <cmath>
+#include <utility>
+
 #include "platform/gdi/DcApi.h"
 #include "platform/gdi/DcInternal.h"
 #include "platform/gdi/Mapping.h"
@@ -31,7 +34,7 @@ bool RestoreDC(HDC hdc, int savedDc) {
   HGDIOBJ bitmapBefore = dc->state.bitmap;
   dc->state = std::move(dc->saved[size_t(level - 1)]);
   dc->saved.resize(size_t(level - 1));
-  if (dc->isMemoryDc() && dc->state.bitmap != bitmapBefore) restoreSelectedBitmap(*dc);
+  if (dc->isMemoryDc() && dc->state.bitmap != bitmapBefore) restoreSelectedBitmap(*dc, bitmapBefore);
   return true;
 }
 

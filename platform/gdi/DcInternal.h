@@ -22,3 +22,18 @@ std::shared_ptr<Surface> makeNullSurface(const DeviceDescription& description);
 DeviceDescription screenDeviceDescription();
 
 }  // namespace platform::gdi
+
+#if __has_include("platform/gdi/BitmapSelect.h")
+#include "platform/gdi/BitmapSelect.h"
+#else
+namespace platform::gdi {
+HBITMAP selectBitmap(DeviceContext& dc, HBITMAP bitmap);
+}
+#endif
+
+namespace platform::gdi {
+// After RestoreDC brought back another bitmap handle (`shown` is the one the
+// surface still draws on): draw on it again, or on the default bitmap when
+// it is gone.
+void restoreSelectedBitmap(DeviceContext& dc, HBITMAP shown);
+}  // namespace platform::gdi

@@ -21,8 +21,8 @@ struct DcSlot {
 
 struct DcTable {
   std::mutex mutex;
-  std::vector<DcSlot> slots;
-  std::vector<uint32_t> freeSlots;
+  std::vector<DcSlot> entries_;
+  std::vector<uint32_t> freeEntries_;
 };
 
 DcTable& dcTable() {
@@ -126,8 +126,8 @@ DeviceContext* dcFromHandle(HDC hdc) {
   DcTable& t = dcTable();
   std::lock_guard lock(t.mutex);
   uint64_t index = value & kSlotMask;
-  if (index == 0 || index > t.slots.size()) return nullptr;
-  DcSlot& slot = t.slots[index - 1];
+  if (index == 0 || index > t.entries_.size()) return nullptr;
+  DcSlot& slot = t.entries_[index - 1];
   if (!slot.dc || slot.generation != uint32_t((value & ~kDcTag) >> kSlotBits)) return nullptr;
   return slot.dc.get();
 }
@@ -137,16 +137,16 @@ HDC addDeviceContext(std::unique_ptr<DeviceContext> dc) {
   DcTable& t = dcTable();
   std::lock_guard lock(t.mutex);
   uint32_t index;
-  if (!t.freeSlots.empty()) {
-    index = t.freeSlots.back();
-    t.freeSlots.pop_back();
+  if (!t.freeEntries_.empty()) {
+    index = t.freeEntries_.back();
+    t.freeEntries_.pop_back();
   } else {
-    if (t.slots.size() >= kSlotMask - 1) return nullptr;
-    index = uint32_t(t.slots.size());
-    t.slots.emplace_back();
+    if (t.entries_.size() >= kSlotMask - 1) return nullptr;
+    index = uint32_t(t.entries_.size());
+    t.entries_.emplace_back();
   }
-  t.slots[index].dc = std::move(dc);
-  uint64_t value = kDcTag | (uint64_t(t.slots[index].generation) << kSlotBits) | (uint64_t(index) + 1);
+  t.entries_[index].dc = std::move(dc);
+  uint64_t value = kDcTag | (uint64_t(t.entries_[index].generation) << kSlotBits) | (uint64_t(index) + 1);
   return reinterpret_cast<HDC>(static_cast<uintptr_t>(value));
 }
 
@@ -158,12 +158,12 @@ bool removeDeviceContext(HDC hdc) {
     DcTable& t = dcTable();
     std::lock_guard lock(t.mutex);
     uint64_t index = value & kSlotMask;
-    if (index == 0 || index > t.slots.size()) return false;
-    DcSlot& slot = t.slots[index - 1];
+    if (index == 0 || index > t.entries_.size()) return false;
+    DcSlot& slot = t.entries_[index - 1];
     if (!slot.dc || slot.generation != uint32_t((value & ~kDcTag) >> kSlotBits)) return false;
     doomed = std::move(slot.dc);
     slot.generation = slot.generation == 0xFFFFFFFu ? 1 : slot.generation + 1;
-    t.freeSlots.push_back(uint32_t(index - 1));
+    t.freeEntries_.push_back(uint32_t(index - 1));
   }
   return true;  // the context is destroyed outside the lock
 }

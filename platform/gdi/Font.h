@@ -27,7 +27,7 @@ QString fallbackFamily();
 // the character their code stands for, or the code itself when none.
 enum class SymbolEncoding { None, Symbol, Wingdings };
 SymbolEncoding symbolEncodingOf(const QString& face);
-char16_t symbolToUnicode(SymbolEncoding encoding, char16_t code);
+char32_t symbolToUnicode(SymbolEncoding encoding, char32_t code);
 
 class RealizedFont {
  public:
@@ -75,11 +75,11 @@ class RealizedFont {
   // The code a character draws with (symbol faces remap), which face holds
   // it (0 primary, 1 fallback) and its advance in text pixels.
   struct Glyph {
-    char16_t code;
+    char32_t code;
     int face;
     double advance;
   };
-  Glyph glyphFor(char16_t ch) const;
+  Glyph glyphFor(char32_t ch) const;
   double glyphIndexAdvance(uint32_t glyph) const;
 
  private:
@@ -96,7 +96,7 @@ class RealizedFont {
   bool hasFallback_ = false;
 
   mutable std::mutex mutex_;
-  mutable std::unordered_map<char16_t, Glyph> glyphs_;
+  mutable std::unordered_map<char32_t, Glyph> glyphs_;
   mutable std::unordered_map<uint32_t, double> indexAdvances_;
 
   double roundMetric(double v) const;

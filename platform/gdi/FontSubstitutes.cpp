@@ -219,9 +219,9 @@ const CodePoint kWingdings[] = {
 
 }  // namespace
 
-char16_t symbolToUnicode(SymbolEncoding encoding, char16_t code) {
+char32_t symbolToUnicode(SymbolEncoding encoding, char32_t code) {
   // Symbol fonts answer their codes also in the private-use page F0xx.
-  char16_t c = (code >= 0xF020 && code <= 0xF0FF) ? char16_t(code - 0xF000) : code;
+  char32_t c = (code >= 0xF020 && code <= 0xF0FF) ? code - 0xF000 : code;
   if (encoding == SymbolEncoding::Symbol) {
     if (c >= 0x20 && c <= 0xFF && kSymbol[c - 0x20] != 0) return kSymbol[c - 0x20];
     return code;

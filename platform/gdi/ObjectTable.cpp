@@ -24,13 +24,13 @@ constexpr int kStockCount = 20;
 
 struct Table {
   std::mutex mutex;
-  std::vector<Slot> slots;
-  std::vector<uint32_t> freeSlots;
+  std::vector<Slot> entries_;
+  std::vector<uint32_t> freeEntries_;
   std::array<HGDIOBJ, kStockCount> stock{};
   HGDIOBJ defaultBitmap = nullptr;
 
   HGDIOBJ handleOf(uint32_t index) const {
-    uint64_t value = (uint64_t(slots[index].generation) << kSlotBits) | (uint64_t(index) + 1);
+    uint64_t value = (uint64_t(entries_[index].generation) << kSlotBits) | (uint64_t(index) + 1);
     return reinterpret_cast<HGDIOBJ>(static_cast<uintptr_t>(value));
   }
 
@@ -38,24 +38,24 @@ struct Table {
     uint64_t value = reinterpret_cast<uintptr_t>(handle);
     if (value & kDcTag) return nullptr;
     uint64_t index = value & kSlotMask;
-    if (index == 0 || index > slots.size()) return nullptr;
-    Slot& slot = slots[index - 1];
+    if (index == 0 || index > entries_.size()) return nullptr;
+    Slot& slot = entries_[index - 1];
     if (!slot.object || slot.generation != uint32_t(value >> kSlotBits)) return nullptr;
     return &slot;
   }
 
   HGDIOBJ add(GdiObject object, bool isStock) {
     uint32_t index;
-    if (!freeSlots.empty()) {
-      index = freeSlots.back();
-      freeSlots.pop_back();
+    if (!freeEntries_.empty()) {
+      index = freeEntries_.back();
+      freeEntries_.pop_back();
     } else {
-      if (slots.size() >= kMaxSlots) return nullptr;
-      index = uint32_t(slots.size());
-      slots.emplace_back();
+      if (entries_.size() >= kMaxSlots) return nullptr;
+      index = uint32_t(entries_.size());
+      entries_.emplace_back();
     }
-    slots[index].object = std::make_shared<GdiObject>(std::move(object));
-    slots[index].stock = isStock;
+    entries_[index].object = std::make_shared<GdiObject>(std::move(object));
+    entries_[index].stock = isStock;
     return handleOf(index);
   }
 
@@ -144,7 +144,7 @@ bool removeObject(HGDIOBJ handle) {
   if (slot->stock) return true;
   slot->object.reset();
   slot->generation = slot->generation == UINT32_MAX ? 1 : slot->generation + 1;
-  t.freeSlots.push_back(uint32_t(slot - t.slots.data()));
+  t.freeEntries_.push_back(uint32_t(slot - t.entries_.data()));
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/gdi/RasterSurface.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/gdi/GuiApplication.h"
 #include "platform/gdi/RasterOps.h"
@@ -88,15 +89,61 @@ void RasterSurface::strokeCosmetic(const QPainterPath& path, const QPen& pen, in
   paint(strokePixels(path, pen), rop2, solid, clip, [&](QPainter& p) { paintStroke(p, path, pen); });
 }
 
+namespace {
+
+// Qt's raster engine overflows (and crashes) on images scaled far beyond
+// the device; such images, and those whose visible part is a small piece of
+// a large picture, are sampled here onto the visible pixels only (nearest
+// neighbour, as GDI's COLORONCOLOR).
+bool needsOwnSampling(const QImage& image, const QTransform& imageToDevice, const QRect& visible) {
+  const QRectF mapped = imageToDevice.mapRect(QRectF(QPointF(0, 0), QSizeF(image.size())));
+  constexpr double kLimit = 1 << 15;
+  return mapped.width() > kLimit || mapped.height() > kLimit || std::abs(mapped.left()) > kLimit ||
+         std::abs(mapped.top()) > kLimit || mapped.width() * mapped.height() > 16.0 * visible.width() * visible.height();
+}
+
+QImage sampled(const QImage& image, const QTransform& toImage, const QRect& visible) {
+  const QImage source = image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_RGB32
+                            ? image
+                            : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  QImage out(visible.size(), QImage::Format_ARGB32_Premultiplied);
+  out.fill(Qt::transparent);
+  const bool opaque = source.format() == QImage::Format_RGB32;
+  for (int y = 0; y < visible.height(); ++y) {
+    auto* line = reinterpret_cast<uint32_t*>(out.scanLine(y));
+    for (int x = 0; x < visible.width(); ++x) {
+      const QPointF at = toImage.map(QPointF(visible.left() + x + 0.5, visible.top() + y + 0.5));
+      if (!(at.x() >= 0 && at.y() >= 0 && at.x() < source.width() && at.y() < source.height())) continue;
+      const uint32_t pixel =
+          reinterpret_cast<const uint32_t*>(source.constScanLine(int(at.y())))[int(at.x())];
+      line[x] = opaque ? (pixel | 0xFF000000u) : pixel;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 void RasterSurface::drawImage(const QImage& image, const QTransform& imageToDevice, bool smooth,
                               const DeviceClip& clip) {
-  paint(imagePixels(image, imageToDevice), kCopyPen, false, clip,
-        [&](QPainter& p) { paintImage(p, image, imageToDevice, smooth); });
+  if (image.isNull() || !usable()) return;
+  bool invertible = false;
+  const QTransform toImage = imageToDevice.inverted(&invertible);
+  if (!invertible) return;  // a picture of no size
+  QRect visible = imagePixels(image, imageToDevice).intersected(image_->rect());
+  if (clip.active) visible = visible.intersected(clip.region.boundingRect());
+  if (visible.isEmpty()) return;
+  if (needsOwnSampling(image, imageToDevice, visible)) {
+    const QImage piece = sampled(image, toImage, visible);
+    paint(visible, kCopyPen, false, clip, [&](QPainter& p) { p.drawImage(visible.topLeft(), piece); });
+    return;
+  }
+  paint(visible, kCopyPen, false, clip, [&](QPainter& p) { paintImage(p, image, imageToDevice, smooth); });
 }
 
 void RasterSurface::drawText(const TextRun& run, const DeviceClip& clip) {
   ensureGuiApplication();
-  paint(textPixels(run), run.rop2, false, clip, [&](QPainter& p) { paintText(p, run, smoothText_, fonts_); });
+  paint(textPixels(run, smoothText_, fonts_), run.rop2, false, clip, [&](QPainter& p) { paintText(p, run, smoothText_, fonts_, true); });
 }
 
 QImage RasterSurface::readPixels(const QRect& rect) const {

@@ -51,7 +51,9 @@ struct Paint {
 
 // One run of text: glyph origins in device pixels (baseline left of each
 // glyph), the font at its device pixel size, and the rotation about the
-// first origin.
+// first origin. Positions are final: surfaces place each glyph at its
+// position and turn only the glyph's shape, first by `angleDegrees`, then by
+// the linear part of `transform` (its translation is ignored).
 struct TextRun {
   QFont font;
   QString text;                       // one QChar group per position
@@ -70,12 +72,15 @@ class Surface {
 
   virtual const DeviceDescription& description() const = 0;
 
-  // Fills the device-space path (fill rule set on the path).
+  // Fills the device-space path (fill rule set on the path). Pixels whose
+  // centres lie inside are filled: the rectangle (0,0)-(10,10) fills pixels
+  // 0 to 9.
   virtual void fillPath(const QPainterPath& path, const Paint& paint, const DeviceClip& clip) = 0;
   // Fills whole pixels: the region is already in device pixels.
   virtual void fillRegion(const QRegion& region, const Paint& paint, const DeviceClip& clip) = 0;
   // Draws a one-pixel cosmetic line strip (styled pens give their dash
-  // pattern in `pen`).
+  // pattern in `pen`). A point (x, y) is the pixel (x, y); as in GDI the
+  // last point of an open strip is not drawn (surfaces use a flat cap).
   virtual void strokeCosmetic(const QPainterPath& path, const QPen& pen, int rop2, const DeviceClip& clip) = 0;
   // Draws `image` (ARGB32 premultiplied or RGB32) with `imageToDevice`
   // mapping image pixels to device pixels; `smooth` for HALFTONE stretching.

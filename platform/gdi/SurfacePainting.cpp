@@ -1,5 +1,6 @@
 #include "platform/gdi/SurfacePainting.h"
 
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <algorithm>
@@ -11,9 +12,39 @@ const QRawFont& RawFontCache::rawFor(const QFont& f) {
   if (!valid || !(font == f) || font.styleStrategy() != f.styleStrategy()) {
     font = f;
     raw = QRawFont::fromFont(f);
+    outlines.clear();
+    glyphOf.clear();
+    pixelSize = std::max(QFontInfo(f).pixelSize(), 1);
+    const QFontMetricsF metrics(f);
+    em = std::max({metrics.height(), metrics.maxWidth(), pixelSize, 1.0});
     valid = true;
   }
   return raw;
+}
+
+quint32 RawFontCache::glyphFor(char32_t ucs4, const QString& group) {
+  auto it = glyphOf.find(ucs4);
+  if (it == glyphOf.end()) {
+    quint32 glyph = 0;
+    if (raw.isValid() && raw.supportsCharacter(ucs4)) {
+      const QList<quint32> indices = raw.glyphIndexesForString(group);
+      if (!indices.isEmpty()) glyph = indices.front();
+    }
+    // Bounded by the characters of the runs drawn in this font.
+    it = glyphOf.insert(ucs4, glyph);
+  }
+  return *it;
+}
+
+const QPainterPath& RawFontCache::outline(quint32 glyph) {
+  auto it = outlines.find(glyph);
+  if (it == outlines.end()) {
+    // Bounded: a font has at most 65536 glyphs, and a new font clears it.
+    QPainterPath path = raw.pathForGlyph(glyph);
+    path.setFillRule(Qt::WindingFill);
+    it = outlines.insert(glyph, path);
+  }
+  return *it;
 }
 
 bool applyClip(QPainter& painter, const DeviceClip& clip) {
@@ -69,6 +100,9 @@ void paintImage(QPainter& painter, const QImage& image, const QTransform& imageT
 
 namespace {
 
+// FreeType glyphs larger than this come without bitmaps in Qt 6.4.
+constexpr double kLargestCachedGlyph = 60;
+
 QFont textFont(const QFont& font, bool smooth) {
   QFont f = font;
   const int others = int(f.styleStrategy()) & ~int(QFont::PreferAntialias | QFont::NoAntialias);
@@ -85,20 +119,24 @@ QTransform glyphShapeTransform(const TextRun& run) {
 
 }  // namespace
 
-void paintText(QPainter& painter, const TextRun& run, bool smooth, RawFontCache& cache) {
+void paintText(QPainter& painter, const TextRun& run, bool smooth, RawFontCache& cache, bool largeAsOutlines) {
   if (run.positions.empty()) return;
   const QFont font = textFont(run.font, smooth);
   const QTransform shape = glyphShapeTransform(run);
   bool invertible = false;
   const QTransform toGlyphSpace = shape.inverted(&invertible);
   if (!invertible) return;
+  // Size of a glyph on the device, as Qt's font engine judges it.
+  const QTransform onDevice = shape * painter.transform();
+  const QRawFont& raw = cache.rawFor(font);
+  const double pixels = cache.pixelSize * std::sqrt(std::abs(onDevice.determinant()));
+  const bool outlines = largeAsOutlines && pixels > kLargestCachedGlyph;
 
   painter.save();
   painter.setRenderHint(QPainter::TextAntialiasing, smooth);
   painter.setTransform(shape, true);
   painter.setPen(run.color);
   painter.setFont(font);
-  const QRawFont& raw = cache.rawFor(font);
 
   QList<quint32> glyphs;
   QList<QPointF> positions;
@@ -118,19 +156,41 @@ void paintText(QPainter& painter, const TextRun& run, bool smooth, RawFontCache&
       i += length;
       const char32_t ucs4 = length == 2 ? QChar::surrogateToUcs4(group[0], group[1]) : group[0].unicode();
       const QPointF at = toGlyphSpace.map(run.positions[index]);
-      if (raw.isValid() && raw.supportsCharacter(ucs4)) {
-        const QList<quint32> indices = raw.glyphIndexesForString(group);
-        if (!indices.isEmpty()) {
-          glyphs.push_back(indices.front());
-          positions.push_back(at);
-          continue;
-        }
+      if (const quint32 glyph = cache.glyphFor(ucs4, group)) {
+        glyphs.push_back(glyph);
+        positions.push_back(at);
+        continue;
       }
       // Characters the font lacks come from fontconfig's fallback fonts.
-      if (!group[0].isSpace()) painter.drawText(at, group);
+      if (group[0].isSpace()) continue;
+      if (outlines) {
+        QPainterPath path;
+        path.addText(at, font, group);
+        painter.fillPath(path, run.color);
+      } else {
+        painter.drawText(at, group);
+      }
     }
   }
-  if (!glyphs.isEmpty() && raw.isValid()) {
+  if (outlines && raw.isValid()) {
+    QPainterPath all;
+    all.setFillRule(Qt::WindingFill);
+    for (qsizetype i = 0; i < glyphs.size(); ++i) all.addPath(cache.outline(glyphs[i]).translated(positions[i]));
+    painter.fillPath(all, run.color);
+    if ((font.underline() || font.strikeOut()) && !glyphs.isEmpty()) {
+      // The lines glyph runs would carry, from the first origin to the end
+      // of the last glyph.
+      const QList<QPointF> advances = raw.advancesForGlyphIndexes(QList<quint32>{glyphs.back()});
+      const qreal start = positions.front().x();
+      const qreal end = positions.back().x() + (advances.isEmpty() ? 0 : advances.front().x());
+      const qreal thickness = std::max<qreal>(1, raw.lineThickness());
+      const qreal baseline = positions.front().y();
+      QPainterPath lines;
+      if (font.underline()) lines.addRect(QRectF(start, baseline + raw.underlinePosition(), end - start, thickness));
+      if (font.strikeOut()) lines.addRect(QRectF(start, baseline - raw.xHeight() / 2 - thickness / 2, end - start, thickness));
+      painter.fillPath(lines, run.color);
+    }
+  } else if (!glyphs.isEmpty() && raw.isValid()) {
     QGlyphRun glyphRun;
     glyphRun.setRawFont(raw);
     glyphRun.setGlyphIndexes(glyphs);
@@ -156,30 +216,33 @@ QRect saturatedRect(const QRectF& r) {
   return QRect(QPoint(int(l), int(t)), QPoint(int(rr), int(b)));
 }
 
+// Widened by `n` pixels each side; nothing stays nothing.
+QRect grown(const QRect& r, int n) { return r.isEmpty() ? QRect() : r.adjusted(-n, -n, n, n); }
+
 }  // namespace
 
-QRect pathPixels(const QPainterPath& path) { return saturatedRect(path.controlPointRect()).adjusted(-1, -1, 1, 1); }
+QRect pathPixels(const QPainterPath& path) { return grown(saturatedRect(path.controlPointRect()), 1); }
 
 QRect strokePixels(const QPainterPath& path, const QPen& pen) {
   const int extra = 2 + int(std::min(pen.widthF(), 1e6));
-  return saturatedRect(path.controlPointRect()).adjusted(-extra, -extra, extra, extra);
+  return grown(saturatedRect(path.controlPointRect()), extra);
 }
 
 QRect imagePixels(const QImage& image, const QTransform& imageToDevice) {
-  return saturatedRect(imageToDevice.mapRect(QRectF(QPointF(0, 0), QSizeF(image.size())))).adjusted(-1, -1, 1, 1);
+  return grown(saturatedRect(imageToDevice.mapRect(QRectF(QPointF(0, 0), QSizeF(image.size())))), 1);
 }
 
-QRect textPixels(const TextRun& run) {
+QRect textPixels(const TextRun& run, bool smooth, RawFontCache& cache) {
   if (run.positions.empty()) return QRect();
   QPolygonF origins;
   for (const QPointF& p : run.positions) origins << p;
-  const QFontMetricsF metrics(run.font);
+  cache.rawFor(textFont(run.font, smooth));
   const QTransform shape = glyphShapeTransform(run);
   // A glyph reaches at most a few ems from its origin in any direction.
-  const double em = std::max({metrics.height(), metrics.maxWidth(), double(run.font.pixelSize()), 1.0});
+  const double em = cache.em;
   const QRectF box = shape.mapRect(QRectF(-em, -2 * em, 3 * em, 4 * em));
   const QRectF bounds = origins.boundingRect().adjusted(box.left(), box.top(), box.right(), box.bottom());
-  return saturatedRect(bounds).adjusted(-2, -2, 2, 2);
+  return grown(saturatedRect(bounds), 2);
 }
 
 }  // namespace platform::gdi

@@ -4,4 +4,5 @@ target_sources(platform PRIVATE
   gdi/SurfacePainting.cpp
   gdi/RasterSurface.cpp
   gdi/RecordingSurface.cpp
+  gdi/PdfSurface.cpp
 )

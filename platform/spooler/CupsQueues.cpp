@@ -138,8 +138,8 @@ ipp_t* printerRequest(ipp_op_t operation, const std::string& queue) {
   return request;
 }
 
-ipp_t* sendRequest(ipp_t* request, Subject subject, const char* resource) {
-  ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, resource);
+ipp_t* sendRequest(ipp_t* request, Subject subject, const char* resource, const char* file) {
+  ipp_t* response = cupsDoFileRequest(CUPS_HTTP_DEFAULT, request, resource, file);
   if (response == nullptr) {
     failFromCups(subject);
     return nullptr;
@@ -223,7 +223,7 @@ std::optional<QueueFacts> findPrinter(const char* displayName) {
   return facts;
 }
 
-std::optional<PrinterSetup> currentSetup(const std::string& queue) {
+std::optional<PrinterSetup> currentSetup(const std::string& queue, const DefaultsChange* overrides) {
   cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr);
   if (dest == nullptr) {
     if (cupsLastError() < IPP_STATUS_REDIRECTION_OTHER_SITE || cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND)
@@ -274,6 +274,12 @@ std::optional<PrinterSetup> currentSetup(const std::string& queue) {
         setup.dpiY = y;
       }
     }
+  }
+
+  if (overrides != nullptr) {
+    if (overrides->media) setup.media = *overrides->media;
+    if (overrides->orientation) setup.orientation = *overrides->orientation;
+    if (overrides->copies) setup.copies = *overrides->copies;
   }
 
   cups_size_t size{};

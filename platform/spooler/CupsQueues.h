@@ -47,7 +47,9 @@ struct PrinterSetup {
   int width = 21000, length = 29700;
   int left = 0, bottom = 0, right = 0, top = 0;
 };
-std::optional<PrinterSetup> currentSetup(const std::string& queue);
+struct DefaultsChange;
+// With `overrides`, as a device mode passed to CreateDC would change them.
+std::optional<PrinterSetup> currentSetup(const std::string& queue, const DefaultsChange* overrides = nullptr);
 
 // Changes of the printer's defaults; unset fields stay as they are.
 struct DefaultsChange {
@@ -67,7 +69,8 @@ std::string printerUri(const std::string& queue);
 
 // Sends `request` (consumed) and checks its status: the response, which
 // the caller deletes (ippDelete), or null with the last error set.
-ipp_t* sendRequest(ipp_t* request, Subject subject, const char* resource = "/");
+// With `file`, its contents follow the request (a PPD for a new printer).
+ipp_t* sendRequest(ipp_t* request, Subject subject, const char* resource = "/", const char* file = nullptr);
 // A new request of `operation` for the queue's printer URI, with the
 // requesting user set.
 ipp_t* printerRequest(ipp_op_t operation, const std::string& queue);

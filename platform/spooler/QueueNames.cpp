@@ -25,7 +25,7 @@ std::string queueNameFor(std::string_view displayName) {
     while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
     name.resize(cut);
   }
-  if (name.empty()) name = "_";
+  if (name.empty()) name.push_back('_');
   return name;
 }
 

@@ -19,7 +19,12 @@ namespace platform {
 using HANDLE = void*;
 
 inline constexpr int CCHDEVICENAME = 32, CCHFORMNAME = 32;
-inline constexpr uint32_t DM_ORIENTATION = 0x1, DM_PAPERSIZE = 0x2, DM_COPIES = 0x100;
+inline constexpr uint32_t DM_ORIENTATION = 0x1, DM_PAPERSIZE = 0x2, DM_PAPERLENGTH = 0x4, DM_PAPERWIDTH = 0x8,
+                          DM_SCALE = 0x10, DM_COPIES = 0x100, DM_PRINTQUALITY = 0x400, DM_YRESOLUTION = 0x2000,
+                          DM_FORMNAME = 0x10000;
+inline constexpr int16_t DMPAPER_USER = 256;
+// DocumentPropertiesA modes and result
+inline constexpr uint32_t DM_OUT_BUFFER = 2, DM_IN_PROMPT = 4, DM_IN_BUFFER = 8;
 inline constexpr int16_t DMORIENT_PORTRAIT = 1, DMORIENT_LANDSCAPE = 2;
 inline constexpr int16_t DMPAPER_LETTER = 1, DMPAPER_LEGAL = 5, DMPAPER_A3 = 8, DMPAPER_A4 = 9,
                          DMPAPER_A5 = 11, DMPAPER_B5 = 13;
@@ -54,6 +59,24 @@ struct PRINTER_INFO_2A {
   char* pParameters;
   void* pSecurityDescriptor;
   uint32_t Attributes, Priority, DefaultPriority, StartTime, UntilTime, Status, cJobs, AveragePPM;
+};
+
+struct PRINTER_INFO_4A {
+  char* pPrinterName;
+  char* pServerName;
+  uint32_t Attributes;
+};
+
+struct JOB_INFO_1A {
+  uint32_t JobId;
+  char* pPrinterName;
+  char* pMachineName;
+  char* pUserName;
+  char* pDocument;
+  char* pDatatype;
+  char* pStatus;
+  uint32_t Status, Priority, Position, TotalPages, PagesPrinted;
+  uint32_t Submitted[4];
 };
 
 struct PRINTER_INFO_1A {
@@ -103,11 +126,23 @@ struct DOCINFOA {
   uint32_t fwType;
 };
 
-inline constexpr uint32_t PRINTER_ENUM_LOCAL = 0x2, PRINTER_ENUM_CONNECTIONS = 0x4;
-inline constexpr uint32_t JOB_CONTROL_PAUSE = 1, JOB_CONTROL_RESUME = 2, JOB_CONTROL_CANCEL = 3;
+inline constexpr uint32_t PRINTER_ENUM_DEFAULT = 0x1, PRINTER_ENUM_LOCAL = 0x2, PRINTER_ENUM_CONNECTIONS = 0x4,
+                          PRINTER_ENUM_NAME = 0x8;
+inline constexpr uint32_t PRINTER_ENUM_ICON8 = 0x00800000;
+// Every CUPS queue spools the whole document before printing it.
+inline constexpr uint32_t PRINTER_ATTRIBUTE_QUEUED = 0x1, PRINTER_ATTRIBUTE_DEFAULT = 0x4,
+                          PRINTER_ATTRIBUTE_SHARED = 0x8, PRINTER_ATTRIBUTE_LOCAL = 0x40;
+inline constexpr uint32_t PRINTER_STATUS_PAUSED = 0x1, PRINTER_STATUS_PRINTING = 0x400;
+inline constexpr uint32_t PRINTER_CONTROL_PAUSE = 1, PRINTER_CONTROL_RESUME = 2, PRINTER_CONTROL_PURGE = 3;
+inline constexpr uint32_t JOB_CONTROL_PAUSE = 1, JOB_CONTROL_RESUME = 2, JOB_CONTROL_CANCEL = 3,
+                          JOB_CONTROL_RESTART = 4, JOB_CONTROL_DELETE = 5;
 inline constexpr uint32_t JOB_POSITION_UNSPECIFIED = 0;
+inline constexpr uint32_t JOB_STATUS_PAUSED = 0x1, JOB_STATUS_ERROR = 0x2, JOB_STATUS_DELETING = 0x4,
+                          JOB_STATUS_SPOOLING = 0x8, JOB_STATUS_PRINTING = 0x10, JOB_STATUS_PRINTED = 0x80,
+                          JOB_STATUS_DELETED = 0x100, JOB_STATUS_COMPLETE = 0x1000;
 
-// Printers
+// Printers. Handles come from OpenPrinterA or AddPrinterA and stay valid
+// until ClosePrinter; a handle names its printer, CUPS keeps no session.
 bool EnumPrintersA(uint32_t flags, const char* name, uint32_t level, uint8_t* buffer, uint32_t size,
                    uint32_t* needed, uint32_t* returned);  // levels 1, 2 and 4 (4 as 1's names)
 bool OpenPrinterA(const char* printerName, HANDLE* printer, const void* defaults);
@@ -118,12 +153,30 @@ bool SetPrinterA(HANDLE printer, uint32_t level, uint8_t* info, uint32_t command
 // flags, returns the device mode's size.
 int32_t DocumentPropertiesA(void* window, HANDLE printer, const char* deviceName, DEVMODEA* out,
                             const DEVMODEA* in, uint32_t mode);
-HANDLE AddPrinterA(const char* server, uint32_t level, const uint8_t* info);  // level 2
+// Level 2: pPrinterName (any text: the CUPS queue gets a valid name and
+// keeps this one as its printer-info), pDriverName (a driver registered by
+// AddPrinterDriverA, or the make and model of a driver the server knows),
+// pPortName (a port of AddSpoolerPort, or a device URI). The other fields
+// are kept with the printer. ERROR_PRINTER_ALREADY_EXISTS,
+// ERROR_UNKNOWN_PRINTER_DRIVER, ERROR_UNKNOWN_PORT (1796) on refusal.
+HANDLE AddPrinterA(const char* server, uint32_t level, const uint8_t* info);
 bool DeletePrinter(HANDLE printer);
 bool GetDefaultPrinterA(char* buffer, uint32_t* size);
 
-// Drivers (PPD files) and the driver directory
-bool AddPrinterDriverA(const char* server, uint32_t level, const uint8_t* info);  // level 3
+// Ports: a port name stands for a CUPS device URI, whose scheme must be an
+// installed backend ("pdffolder:/srv/out", "socket://host:9100").
+bool AddSpoolerPort(const char* portName, const char* deviceUri);
+bool DeleteSpoolerPort(const char* portName);
+
+// Drivers. A driver is a PPD file named after the driver in the driver
+// folder's "3" subfolder (GetPrinterDriverDirectoryA: <machine root>/Spool/
+// DRIVERS/W32X86 for "Windows NT x86"). AddPrinterDriverA (level 3, or 2)
+// checks that the driver, data and configuration files exist (names
+// without a folder are taken from the driver folder, backslashes count as
+// slashes), then writes the PPD: the data file itself when it is a PPD, else a PPD
+// for PDF output; its *NickName is the driver's name either way.
+bool AddPrinterDriverA(const char* server, uint32_t level, const uint8_t* info);
+bool DeletePrinterDriverA(const char* server, const char* environment, const char* driverName);
 bool GetPrinterDriverDirectoryA(const char* server, const char* environment, uint32_t level, uint8_t* buffer,
                                 uint32_t size, uint32_t* needed);
 

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/system/ErrorCodes.h"
+
 namespace platform::spooler {
 
 // Spooler errors the shared table lacks.

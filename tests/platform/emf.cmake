@@ -1,2 +1,3 @@
 target_sources(platform_tests PRIVATE
+  platform/emf/EmfPlayerTest.cpp
 )

@@ -1,2 +1,4 @@
 target_sources(platform_tests PRIVATE
+  platform/gdi/FontTest.cpp
+  platform/gdi/TextTest.cpp
 )
