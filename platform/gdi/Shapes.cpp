@@ -59,15 +59,37 @@ void emitClosed(DeviceContext& dc, QPainterPath figures, Qt::FillRule rule) {
 
 // Draws or records segments continuing from the current position; `segments`
 // starts with a move to the first point it draws to, which becomes a line.
+// Appends `segments` to `path` with a line from its end to their start.
+// QPainterPath::connectPath drops a path that is one move alone (a single
+// LineTo's end point), so the elements are walked here.
+void connectSegments(QPainterPath& path, const QPainterPath& segments) {
+  for (int i = 0; i < segments.elementCount(); ++i) {
+    const QPainterPath::Element e = segments.elementAt(i);
+    if (e.isMoveTo()) {
+      if (i == 0) {
+        path.lineTo(e.x, e.y);
+      } else {
+        path.moveTo(e.x, e.y);
+      }
+    } else if (e.isLineTo()) {
+      path.lineTo(e.x, e.y);
+    } else if (e.isCurveTo() && i + 2 < segments.elementCount()) {
+      const QPainterPath::Element c2 = segments.elementAt(i + 1), end = segments.elementAt(i + 2);
+      path.cubicTo(e.x, e.y, c2.x, c2.y, end.x, end.y);
+      i += 2;
+    }
+  }
+}
+
 void emitContinuing(DeviceContext& dc, const QPointF& from, const QPainterPath& segments) {
   if (dc.state.pathOpen) {
     continuePath(dc.state, from);
-    dc.state.path.connectPath(segments);
+    connectSegments(dc.state.path, segments);
     return;
   }
   QPainterPath figure;
   figure.moveTo(from);
-  figure.connectPath(segments);
+  connectSegments(figure, segments);
   strokeShape(dc, figure);
 }
 
