@@ -9,9 +9,6 @@
 #include "viewxqp/ExportGuard.h"
 #include "viewxqp/viewxqp.h"
 
-// Until the chief header lists it.
-extern "C" VIEWXQP_API const char* GetCurrentUserName(void);
-
 namespace {
 
 // The strings handed out live as long as the library: callers copy them and

@@ -88,6 +88,29 @@ VIEWXQP_API int32_t ConvertXQPToEMF(const char* fileName, const char* outFileNam
 // 1 when the text file was written, 0 after a failure.
 VIEWXQP_API int32_t ConvertXQPToTxt(const char* fileName, const char* outFileName);
 
+// Printer device contexts, reprinting and job control
+
+// Sets the source-to-device mapping and places (or turns) the page on the
+// printable area. 1 in every case.
+VIEWXQP_API int32_t SetNewDC(HDC hdc, int32_t sourceDpi, int32_t skipPlacement, int32_t doPlacement,
+                             int32_t rotation, int32_t reserved, int32_t rotateExtent, int32_t setScale);
+// Resets the world transform; 1 when the context accepted it.
+VIEWXQP_API int32_t SetOldDC(HDC hdc);
+// The printable width and height in device pixels.
+VIEWXQP_API int32_t GetDCWidth(HDC hdc);
+VIEWXQP_API int32_t GetDCHeight(HDC hdc);
+// Stores orientation, paper size and copies as the printer's defaults.
+VIEWXQP_API int32_t SetPrinterInfo(const char* printerName, int32_t orientation, int32_t paperSize, int32_t copies);
+// Prints every page of the page file at its recorded scale.
+VIEWXQP_API int32_t RePrintEMF(const char* printerName, const char* fileName);
+VIEWXQP_API int32_t SetPrintJOBInfo(const char* printerName, int32_t jobId, const char* userName, int32_t reserved);
+VIEWXQP_API int32_t SetPrintJobPause(const char* printerName, int32_t jobId);
+VIEWXQP_API int32_t SetPrintJobResume(const char* printerName, int32_t jobId);
+
+// The account name of the user at the desktop, or ""; the string stays
+// valid after the call (copy it, never free it).
+VIEWXQP_API const char* GetCurrentUserName(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -21,6 +21,8 @@ const std::set<std::string> kExports = {
     "GetXQPFilePageNo", "GetXQPEMFHandle", "GetXQPDocName", "GetPaperSize", "GetOrientation", "BuildXQPFile",
     "ViewXQP", "NewViewXQP", "ViewFullXQPImage", "GetISFullPrint", "GetXQPPixels", "GetXQPImageWidth",
     "GetXQPImageHeight", "ConvertXQPToBMP", "ConvertXQPToEMF", "ConvertXQPToTxt",
+    "SetNewDC", "SetOldDC", "GetDCWidth", "GetDCHeight", "SetPrinterInfo", "RePrintEMF", "SetPrintJOBInfo",
+    "SetPrintJobPause", "SetPrintJobResume", "GetCurrentUserName",
 };
 
 // The defined global symbols of the library's dynamic symbol table.

@@ -19,18 +19,6 @@
 #include "tests/support/TempDir.h"
 #include "viewxqp/viewxqp.h"
 
-extern "C" {
-int32_t SetNewDC(HDC hdc, int32_t sourceDpi, int32_t skipPlacement, int32_t doPlacement, int32_t rotation,
-                 int32_t reserved, int32_t rotateExtent, int32_t setScale);
-int32_t SetOldDC(HDC hdc);
-int32_t GetDCWidth(HDC hdc);
-int32_t GetDCHeight(HDC hdc);
-int32_t SetPrinterInfo(const char* printerName, int32_t orientation, int32_t paperSize, int32_t copies);
-int32_t RePrintEMF(const char* printerName, const char* fileName);
-int32_t SetPrintJOBInfo(const char* printerName, int32_t jobId, const char* userName, int32_t reserved);
-int32_t SetPrintJobPause(const char* printerName, int32_t jobId);
-int32_t SetPrintJobResume(const char* printerName, int32_t jobId);
-}
 
 namespace {
 

@@ -6,6 +6,9 @@
 //   xqptool render INPUT [--page N] [--size WxH | --dpi D] [--no-images] [--smooth] -o OUT.png
 //   xqptool render --batch LISTFILE      (lines: INPUT TAB PAGE TAB OUT.png TAB W TAB H)
 //   xqptool export FILE --format bmp|emf|txt -o OUT
+//   xqptool printers                      (name, driver, port per line)
+//   xqptool reprint PRINTER FILE
+//   xqptool setup [--install-folder DIR] | add-printer NAME | delete-printers
 //
 // Errors go to standard error, with a non-zero exit status.
 
@@ -28,6 +31,8 @@
 #include "viewxqp/viewxqp.h"
 #include "tools/xqptool/Arguments.h"
 #include "tools/xqptool/RenderCommands.h"
+#include "tools/xqptool/PrinterCommands.h"
+#include "tools/xqptool/InstallCommands.h"
 
 namespace {
 
@@ -40,7 +45,9 @@ const char* const kUsage =
     "  xqptool extract FILE --page N -o OUT.emf\n"
     "  xqptool render INPUT [--page N] [--size WxH | --dpi D] [--no-images] [--smooth] -o OUT.png\n"
     "  xqptool render --batch LISTFILE\n"
-    "  xqptool export FILE --format bmp|emf|txt -o OUT\n";
+    "  xqptool export FILE --format bmp|emf|txt -o OUT\n"
+    "  xqptool printers\n"
+    "  xqptool reprint PRINTER FILE\n";
 
 int build(const Arguments& args) {
   if (args.positional.size() != 1 || !onlyOptions(args, {"--doc", "--orientation", "--paper"})) {
@@ -122,6 +129,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
+  if (const int rc = tools::runInstallCommand(argc, argv); rc != -1) return rc;
   const std::string command = argv[1];
   const auto args = parseArguments(argc, argv, 2);
   if (!args) return kExitUsage;
@@ -130,8 +138,11 @@ int main(int argc, char** argv) {
   if (command == "extract") return extract(*args);
   if (command == "render") return tools::render(*args, kUsage);
   if (command == "export") return tools::exportFile(*args, kUsage);
+  if (command == "printers") return tools::listPrinters(*args, kUsage);
+  if (command == "reprint") return tools::reprint(*args, kUsage);
   if (command == "--help" || command == "help") {
     std::fputs(kUsage, stdout);
+    std::fputs(tools::kInstallUsage, stdout);
     return 0;
   }
   std::fprintf(stderr, "xqptool: unknown command \"%s\"\n%s", command.c_str(), kUsage);
