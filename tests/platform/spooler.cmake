@@ -26,7 +26,7 @@ add_executable(spooler_tests
 )
 target_link_libraries(spooler_tests PRIVATE fb_cups_sandbox fb_test_support GTest::gtest GTest::gtest_main)
 fb_warnings(spooler_tests)
-gtest_discover_tests(spooler_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED cups)
+gtest_discover_tests(spooler_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED cups RESOURCE_LOCK fb_cups_queues)
 
 # The printer exports' tests need the sandbox helpers above.
 include(${CMAKE_CURRENT_LIST_DIR}/../viewxqp/printing.cmake)
