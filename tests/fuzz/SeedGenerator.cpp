@@ -1,7 +1,7 @@
 // Writes the seed inputs of the fuzz targets:
 //   fuzz_seeds [--max-size BYTES] OUTDIR
 // makes OUTDIR/fuzz_pagefile_reader (page files) and
-// OUTDIR/fuzz_spool_conversion (spool files): a few built with the fixture
+// OUTDIR/fuzz_spool_conversion (spool files), OUTDIR/fuzz_emf_player (metafiles): a few built with the fixture
 // writers, plus, when the shared corpus is there, its spool files as they
 // are and its metafiles wrapped into one-page files. Seeds over the fuzzers'
 // input limit are left out, since libFuzzer would cut them short and lose
@@ -111,6 +111,16 @@ void spoolSeeds(SeedFolder& seeds) {
     seeds.add("corpus-" + file.filename().string(), fbtest::readFile(file.string()));
 }
 
+// Bare metafiles for the player: a drawing of our own and every corpus
+// metafile, damaged ones included.
+void metafileSeeds(SeedFolder& seeds) {
+  seeds.add("fixture-drawing.emf", drawing());
+  seeds.add("fixture-small.emf", fbtest::makeEmf());
+  for (const char* sub : {"emf", "emf-corrupted"})
+    for (const fs::path& file : fbtest::corpusFiles(sub))
+      seeds.add(std::string("corpus-") + sub + "-" + file.filename().string(), fbtest::readFile(file.string()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,6 +143,9 @@ int main(int argc, char** argv) {
     SeedFolder spools(out / "fuzz_spool_conversion", maxSize);
     spoolSeeds(spools);
     spools.report("fuzz_spool_conversion");
+    SeedFolder metafiles(out / "fuzz_emf_player", maxSize);
+    metafileSeeds(metafiles);
+    metafiles.report("fuzz_emf_player");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "fuzz_seeds: %s\n", e.what());
     return 1;
