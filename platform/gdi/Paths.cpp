@@ -122,14 +122,23 @@ bool WidenPath(HDC hdc) {
   return true;
 }
 
+namespace {
+
+// Fills the path's figures, each closed, with the context's fill mode.
+void fillFigures(DeviceContext& dc, const QPainterPath& path) {
+  QPainterPath figures = closedFigures(path);
+  figures.setFillRule(fillRuleOf(dc.state));
+  fillShape(dc, figures);
+}
+
+}  // namespace
+
 bool FillPath(HDC hdc) {
   DeviceContext* dc = dcOrFail(hdc);
   if (!dc) return false;
   QPainterPath* path = closedPath(*dc);
   if (!path) return false;
-  QPainterPath figures = closedFigures(*path);
-  figures.setFillRule(fillRuleOf(dc->state));
-  fillShape(*dc, figures);
+  fillFigures(*dc, *path);
   discardPath(dc->state);
   return true;
 }
@@ -149,9 +158,7 @@ bool StrokeAndFillPath(HDC hdc) {
   if (!dc) return false;
   QPainterPath* path = closedPath(*dc);
   if (!path) return false;
-  QPainterPath figures = closedFigures(*path);
-  figures.setFillRule(fillRuleOf(dc->state));
-  fillShape(*dc, figures);
+  fillFigures(*dc, *path);
   strokeShape(*dc, *path);
   discardPath(dc->state);
   return true;

@@ -390,45 +390,45 @@ bool PolyDraw(HDC hdc, const POINT* points, const uint8_t* types, int count) {
   return true;
 }
 
-bool Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+namespace {
+
+// Rectangle, RoundRect and Ellipse: a closed shape that `build` makes in the
+// frame of the box, filled and outlined.
+template <typename Build>
+bool drawBox(HDC hdc, int left, int top, int right, int bottom, Build build) {
   DeviceContext* dc = dcOrFail(hdc);
   if (!dc) return false;
   const ResolvedPen pen = resolvePen(*dc);
   const Frame f = makeFrame(*dc, left, top, right, bottom, &pen);
   QPainterPath built;
-  built.addRect(f.rect);
+  build(built, f);
   emitClosed(*dc, toDevice(f, built), Qt::WindingFill);
   return true;
+}
+
+}  // namespace
+
+bool Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+  return drawBox(hdc, left, top, right, bottom, [](QPainterPath& built, const Frame& f) { built.addRect(f.rect); });
 }
 
 bool RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height) {
-  DeviceContext* dc = dcOrFail(hdc);
-  if (!dc) return false;
-  const ResolvedPen pen = resolvePen(*dc);
-  const Frame f = makeFrame(*dc, left, top, right, bottom, &pen);
-  double rx = std::abs(double(width)) / 2, ry = std::abs(double(height)) / 2;
-  if (f.inDevice) {
-    rx *= std::fabs(f.logical.m11());
-    ry *= std::fabs(f.logical.m22());
-  }
-  rx = std::min(rx, f.rect.width() / 2);
-  ry = std::min(ry, f.rect.height() / 2);
-  QPainterPath built;
-  if (rx > 0 && ry > 0) built.addRoundedRect(f.rect, rx, ry);
-  else built.addRect(f.rect);
-  emitClosed(*dc, toDevice(f, built), Qt::WindingFill);
-  return true;
+  return drawBox(hdc, left, top, right, bottom, [&](QPainterPath& built, const Frame& f) {
+    double rx = std::abs(double(width)) / 2, ry = std::abs(double(height)) / 2;
+    if (f.inDevice) {
+      rx *= std::fabs(f.logical.m11());
+      ry *= std::fabs(f.logical.m22());
+    }
+    rx = std::min(rx, f.rect.width() / 2);
+    ry = std::min(ry, f.rect.height() / 2);
+    if (rx > 0 && ry > 0) built.addRoundedRect(f.rect, rx, ry);
+    else built.addRect(f.rect);
+  });
 }
 
 bool Ellipse(HDC hdc, int left, int top, int right, int bottom) {
-  DeviceContext* dc = dcOrFail(hdc);
-  if (!dc) return false;
-  const ResolvedPen pen = resolvePen(*dc);
-  const Frame f = makeFrame(*dc, left, top, right, bottom, &pen);
-  QPainterPath built;
-  built.addEllipse(f.rect);
-  emitClosed(*dc, toDevice(f, built), Qt::WindingFill);
-  return true;
+  return drawBox(hdc, left, top, right, bottom,
+                 [](QPainterPath& built, const Frame& f) { built.addEllipse(f.rect); });
 }
 
 bool Arc(HDC hdc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd) {

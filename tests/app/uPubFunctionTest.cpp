@@ -16,7 +16,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/system/ErrorCodes.h"
 #include "platform/system/SystemMessage.h"
-#include "tests/prninst/CupsSandbox.h"
+#include "tests/support/CupsSandbox.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TempDir.h"
 

@@ -9,13 +9,11 @@ target_sources(platform_tests PRIVATE
 find_package(Cups REQUIRED)
 target_link_libraries(platform_tests PRIVATE Cups::Cups)
 
-# Helpers for tests that print into the private cupsd (the fixture `cups`
-# leaves its settings in cups-sandbox.env).
-add_library(fb_cups_sandbox STATIC platform/spooler/CupsSandbox.cpp)
-target_link_libraries(fb_cups_sandbox PUBLIC platform Cups::Cups)
+# Helpers for tests that print into the private cupsd.
+add_library(fb_cups_sandbox STATIC platform/spooler/SandboxPrinters.cpp)
+target_link_libraries(fb_cups_sandbox PUBLIC fb_test_support platform Cups::Cups)
 target_include_directories(fb_cups_sandbox PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(fb_cups_sandbox PRIVATE
-  FB_CUPS_STATE="${CMAKE_CURRENT_BINARY_DIR}/cups-sandbox.env"
   FB_TEST_PPD="${CMAKE_SOURCE_DIR}/scripts/cups/pdffolder.ppd")
 fb_warnings(fb_cups_sandbox)
 

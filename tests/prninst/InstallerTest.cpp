@@ -14,7 +14,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/spooler/SpoolerApi.h"
 #include "prninst/prninst.h"
-#include "tests/prninst/CupsSandbox.h"
+#include "tests/support/CupsSandbox.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TempDir.h"
 #include "tools/xqptool/InstallCommands.h"

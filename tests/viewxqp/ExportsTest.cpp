@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/DynamicSymbols.h"
 #include "tests/support/EmfWriter.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/SpoolWriter.h"
@@ -25,24 +26,8 @@ const std::set<std::string> kExports = {
     "SetPrintJobPause", "SetPrintJobResume", "GetCurrentUserName",
 };
 
-// The defined global symbols of the library's dynamic symbol table.
-std::set<std::string> dynamicSymbols(const std::string& library) {
-  std::set<std::string> symbols;
-  const std::string command = "nm -D --defined-only --extern-only '" + library + "' 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return symbols;
-  char line[512];
-  while (std::fgets(line, sizeof line, pipe)) {
-    char address[64], type[8], name[400];
-    if (std::sscanf(line, "%63s %7s %399s", address, type, name) != 3) continue;
-    symbols.insert(name);
-  }
-  pclose(pipe);
-  return symbols;
-}
-
 TEST(ExportsTest, LibraryExportsExactlyItsInterface) {
-  EXPECT_EQ(dynamicSymbols(VIEWXQP_LIBRARY_PATH), kExports);
+  EXPECT_EQ(fbtest::dynamicSymbols(VIEWXQP_LIBRARY_PATH), kExports);
 }
 
 TEST(ExportsTest, ExportsWorkThroughTheLoadedLibrary) {

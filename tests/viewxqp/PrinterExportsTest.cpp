@@ -12,7 +12,7 @@
 #include "platform/gdi/RecordingSurface.h"
 #include "platform/spooler/SpoolerApi.h"
 #include "platform/system/LastError.h"
-#include "tests/platform/spooler/CupsSandbox.h"
+#include "tests/platform/spooler/SandboxPrinters.h"
 #include "tests/support/EmfWriter.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/PageFileBytes.h"
@@ -160,7 +160,7 @@ TEST(SetOldDC, ResetsOnlyTheWorldTransform) {
 class PrinterExports : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fbtest::useCupsSandbox()) GTEST_SKIP() << "the private cupsd is not running";
+    if (!fbtest::usePrintingSandbox()) GTEST_SKIP() << "the private cupsd is not running";
   }
   std::string pageFile(int pages) {
     fbtest::PageFileLayout layout;

@@ -6,23 +6,13 @@
 
 #include "platform/emf/EnhMetaFile.h"
 #include "platform/gdi/DcApi.h"
-#include "platform/gdi/GuiApplication.h"
 #include "platform/gdi/Surfaces.h"
 #include "platform/system/File.h"
-#include "platform/system/LastError.h"
-#include "platform/system/SystemMessage.h"
+#include "tools/common/ErrorText.h"
 #include "viewxqp/PageFileReader.h"
 #include "viewxqp/PagePlayer.h"
 
 namespace tools {
-
-namespace {
-
-std::string lastErrorText() {
-  return platform::systemMessageText(platform::GetLastError());
-}
-
-}  // namespace
 
 HENHMETAFILE loadPageOrMetafile(const std::string& path, int page, std::string& error) {
   auto file = platform::File::open(path, platform::FileMode::OpenForRead);
@@ -63,7 +53,6 @@ QSize frameSizeAt(HENHMETAFILE metafile, double dpi) {
 }
 
 QImage renderMetafile(HENHMETAFILE metafile, QSize size, const RenderOptions& options) {
-  platform::gdi::ensureGuiApplication();
   auto image = std::make_shared<QImage>(size, QImage::Format_RGB32);
   image->fill(Qt::white);
   platform::gdi::DeviceDescription description;

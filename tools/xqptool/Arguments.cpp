@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/system/LastError.h"
-#include "platform/system/SystemMessage.h"
 
 namespace tools {
 
@@ -58,11 +56,5 @@ bool onlyOptions(const Arguments& args, std::initializer_list<const char*> allow
   return true;
 }
 
-std::string lastErrorText() {
-  const uint32_t code = platform::GetLastError();
-  std::string text = platform::systemMessageText(code);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text.empty() ? "error " + std::to_string(code) : text;
-}
 
 }  // namespace tools

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/ErrorText.h"
+
 namespace tools {
 
 inline constexpr int kExitUsage = 2;
@@ -23,7 +25,5 @@ struct Arguments {
 std::optional<Arguments> parseArguments(int argc, char** argv, int first);
 std::optional<int32_t> intOption(const Arguments& args, const std::string& name, int32_t fallback);
 bool onlyOptions(const Arguments& args, std::initializer_list<const char*> allowed);
-// The system's text for the last error, without its line break.
-std::string lastErrorText();
 
 }  // namespace tools

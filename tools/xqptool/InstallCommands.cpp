@@ -9,12 +9,12 @@
 #include "platform/registry/Registry.h"
 #include "platform/system/CodePage.h"
 #include "platform/system/File.h"
-#include "platform/system/LastError.h"
 #include "platform/system/MachineRoot.h"
 #include "platform/system/SystemMessage.h"
 #include "prninst/Installer.h"
 #include "prninst/KaveroPpd.h"
 #include "prninst/prninst.h"
+#include "tools/xqptool/Arguments.h"
 
 namespace tools {
 
@@ -25,16 +25,9 @@ const char* const kInstallUsage =
 
 namespace {
 
-constexpr int kExitUsage = 2;
-constexpr int kExitFailure = 1;
-
 // Where the program looks for its install folder (GetInstallPath).
 constexpr const char* kInstallKey = "SOFTWARE\\Corvexa\\Folisto Brelvane";
 constexpr const char* kInstallValue = "Path";
-
-std::string lastErrorText() {
-  return platform::ansiToUtf8(platform::systemMessageText(platform::GetLastError()));
-}
 
 int usage() {
   std::fprintf(stderr, "usage:\n%s", kInstallUsage);

@@ -10,7 +10,7 @@
 #include "platform/gdi/DcApi.h"
 #include "platform/spooler/SpoolerApi.h"
 #include "platform/system/LastError.h"
-#include "tests/platform/spooler/CupsSandbox.h"
+#include "tests/platform/spooler/SandboxPrinters.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ using namespace platform;
 class Jobs : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fbtest::useCupsSandbox()) GTEST_SKIP() << "the private cupsd is not running";
+    if (!fbtest::usePrintingSandbox()) GTEST_SKIP() << "the private cupsd is not running";
   }
 };
 

@@ -1,6 +1,6 @@
 #pragma once
-// The private cupsd of the test run, as the `cups` fixture leaves its
-// settings, and helpers for tests that print into it.
+// Helpers for tests that print into the private cupsd: test printers on
+// its PDF queue, their jobs and their output.
 
 #include <string>
 
@@ -10,7 +10,7 @@ namespace fbtest {
 
 // Points libcups at the sandbox (and the machine root at a fresh folder)
 // once per process; false when the sandbox is not running.
-bool useCupsSandbox();
+bool usePrintingSandbox();
 // Where the sandbox's test queues leave each job as job-<id>.pdf.
 std::string cupsOutputFolder();
 

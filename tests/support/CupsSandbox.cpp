@@ -1,4 +1,4 @@
-#include "tests/prninst/CupsSandbox.h"
+#include "tests/support/CupsSandbox.h"
 
 #include <sys/wait.h>
 
@@ -19,10 +19,7 @@ std::map<std::string, std::string>& sandboxValues() {
 
 bool useCupsSandbox(std::string& why) {
   const char* file = std::getenv("FB_CUPS_ENV");
-  if (file == nullptr || *file == '\0') {
-    why = "FB_CUPS_ENV is not set: run through CTest, which starts the private cupsd";
-    return false;
-  }
+  if (file == nullptr || *file == '\0') file = FB_CUPS_STATE;
   std::ifstream in(file);
   if (!in) {
     why = std::string("no private cupsd: ") + file + " is missing";
@@ -48,11 +45,13 @@ bool useCupsSandbox(std::string& why) {
   return true;
 }
 
-std::string cupsSandboxDir() {
+std::string cupsSandboxValue(const std::string& name) {
   const auto& values = sandboxValues();
-  const auto it = values.find("FB_CUPS_DIR");
+  const auto it = values.find(name);
   return it == values.end() ? std::string() : it->second;
 }
+
+std::string cupsSandboxDir() { return cupsSandboxValue("FB_CUPS_DIR"); }
 
 int runCommand(const std::string& command) {
   const int status = std::system(command.c_str());

@@ -8,9 +8,14 @@
 
 namespace fbtest {
 
-// Loads FB_CUPS_ENV (the sandbox's settings file) into the environment.
-// False, with the reason in `why`, when there is none: the caller skips.
+// Loads the sandbox's settings file (FB_CUPS_ENV, else the one this build's
+// fixture writes) into the environment. False, with the reason in `why`,
+// when there is none: the caller skips.
 bool useCupsSandbox(std::string& why);
+
+// A value of the settings file (FB_CUPS_OUTPUT ...), after useCupsSandbox;
+// "" when it has none.
+std::string cupsSandboxValue(const std::string& name);
 
 // The folder of the sandbox's files (FB_CUPS_DIR), after useCupsSandbox.
 std::string cupsSandboxDir();

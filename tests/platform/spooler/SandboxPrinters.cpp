@@ -1,4 +1,4 @@
-#include "tests/platform/spooler/CupsSandbox.h"
+#include "tests/platform/spooler/SandboxPrinters.h"
 
 #include <cups/cups.h>
 #include <stdlib.h>
@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <thread>
 
 #include "platform/system/MachineRoot.h"
+#include "tests/support/CupsSandbox.h"
 
 namespace fbtest {
 
@@ -21,29 +21,16 @@ const char* const kTestDriver = "FB Test PDF Driver";
 
 namespace {
 
-std::map<std::string, std::string> readState() {
-  std::map<std::string, std::string> values;
-  std::ifstream in(FB_CUPS_STATE);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("export ", 0) == 0) line.erase(0, 7);
-    const size_t eq = line.find('=');
-    if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return values;
-}
-
 std::string outputFolder;
 
 }  // namespace
 
-bool useCupsSandbox() {
+bool usePrintingSandbox() {
   static const bool ready = [] {
-    const auto state = readState();
-    if (!state.count("CUPS_SERVER") || !state.count("FB_CUPS_OUTPUT")) return false;
-    for (const char* name : {"CUPS_SERVER", "CUPS_SERVERROOT", "CUPS_STATEDIR", "HOME"})
-      if (state.count(name)) setenv(name, state.at(name).c_str(), 1);
-    outputFolder = state.at("FB_CUPS_OUTPUT");
+    std::string why;
+    if (!useCupsSandbox(why)) return false;
+    outputFolder = cupsSandboxValue("FB_CUPS_OUTPUT");
+    if (outputFolder.empty()) return false;
     static char root[] = "/tmp/fb-spool-root.XXXXXX";
     if (mkdtemp(root) == nullptr) return false;
     setenv("FOLISTO_ROOT", root, 1);
@@ -141,7 +128,7 @@ bool registerTestDriver() {
 }
 
 TestPrinter::TestPrinter(const std::string& name) : name_(name) {
-  if (!useCupsSandbox() || !registerTestDriver()) return;
+  if (!usePrintingSandbox() || !registerTestDriver()) return;
   const std::string port = "pdffolder:" + outputFolder;
   platform::PRINTER_INFO_2A info{};
   info.pPrinterName = name_.data();
